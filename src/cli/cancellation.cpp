@@ -1,0 +1,15 @@
+#include "cli/cancellation.h"
+
+#include "platform/interrupt.h"
+
+static_assert(std::atomic<int>::is_always_lock_free, "the cancel flag must be lock-free");
+
+std::atomic<int> cancel_requested{0};
+
+void handle_interrupt(int /*signal_number*/) {
+    cancel_requested.store(1, std::memory_order_relaxed);
+}
+
+void cancel_install_handler() {
+    platform_install_interrupt_handler(handle_interrupt);
+}

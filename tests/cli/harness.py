@@ -1,0 +1,92 @@
+"""Shared helpers for the command-line tests.
+
+Each test runs the program under test in a fresh temporary directory and looks at
+what it printed, its exit status and the files it left behind. The program comes
+from QV_HDCD_TARGET (set by CTest); QV_HDCD_RUNNER is an optional prefix such as
+"wine" so that the same tests run against another build.
+"""
+import os
+import shlex
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+PROGRAM = os.environ.get("QV_HDCD_TARGET", "")
+RUNNER = shlex.split(os.environ.get("QV_HDCD_RUNNER", ""))
+SOURCE_DIR = os.environ.get("QV_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+BINARY_DIR = os.environ.get("QV_BINARY_DIR", "")
+ON_WINDOWS_BUILD = PROGRAM.lower().endswith(".exe")
+
+
+class Result:
+    def __init__(self, status, stdout, stderr):
+        self.status = status
+        self.stdout = stdout
+        self.stderr = stderr
+
+    def __repr__(self):
+        return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
+
+
+def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None):
+    """Runs the program with args; returns a Result with bytes stdout/stderr."""
+    command = RUNNER + [program or PROGRAM] + list(args)
+    full_env = dict(os.environ)
+    if env:
+        full_env.update(env)
+    completed = subprocess.run(command, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=timeout, env=full_env)
+    stdout = completed.stdout
+    stderr = completed.stderr
+    if ON_WINDOWS_BUILD:
+        # The Windows runtime writes text-mode newlines on the console streams.
+        stdout = stdout.replace(b"\r\n", b"\n")
+        stderr = stderr.replace(b"\r\n", b"\n")
+    return Result(completed.returncode, stdout, stderr)
+
+
+def listing(directory):
+    """Sorted relative paths of every file below directory."""
+    found = []
+    for root, _dirs, files in os.walk(directory):
+        for name in files:
+            found.append(os.path.relpath(os.path.join(root, name), directory))
+    return sorted(found)
+
+
+def read_bytes(path):
+    with open(path, "rb") as handle:
+        return handle.read()
+
+
+class CliTestCase(unittest.TestCase):
+    """A test case with a fresh temporary working directory per test."""
+
+    maxDiff = None
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="qv-hdcd-test-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def run_program(self, args, **kwargs):
+        kwargs.setdefault("cwd", self.dir)
+        return run(args, **kwargs)
+
+    def assertOutcome(self, result, status, stdout=b"", stderr=b""):
+        """Compares exit status, stdout and stderr byte for byte."""
+        self.assertEqual((result.status, result.stdout, result.stderr), (status, stdout, stderr))
+
+    def assertFiles(self, expected):
+        self.assertEqual(listing(self.dir), sorted(expected))
+
+
+def main():
+    if not PROGRAM:
+        raise SystemExit("QV_HDCD_TARGET is not set; run the tests through CTest")
+    unittest.main(verbosity=2)
