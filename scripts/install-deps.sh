@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   cmake make g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
   libflac-dev flac sox python3-numpy python3-soundfile
+  g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin dpkg-dev zip
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,53 @@
 // libFLAC, loaded at run time on first use.
 #pragma once
 
+#include <FLAC/metadata.h>
+#include <FLAC/stream_decoder.h>
+#include <FLAC/stream_encoder.h>
+
+#include <cstdint>
+
+// The library and its entry points, bound by name. Each pointer has the type of
+// libFLAC's own declaration, so a mismatch with the headers fails to compile.
+struct FlacLibrary {
+    void* module;
+    int32_t attempted;
+    int32_t loaded;
+    char error_text[256];
+
+    decltype(&FLAC__stream_decoder_new) stream_decoder_new;
+    decltype(&FLAC__stream_decoder_delete) stream_decoder_delete;
+    decltype(&FLAC__stream_decoder_set_md5_checking) stream_decoder_set_md5_checking;
+    decltype(&FLAC__stream_decoder_set_metadata_respond) stream_decoder_set_metadata_respond;
+    decltype(&FLAC__stream_decoder_init_file) stream_decoder_init_file;
+    decltype(&FLAC__stream_decoder_process_single) stream_decoder_process_single;
+    decltype(&FLAC__stream_decoder_process_until_end_of_metadata) stream_decoder_process_until_end_of_metadata;
+    decltype(&FLAC__stream_decoder_get_state) stream_decoder_get_state;
+    decltype(&FLAC__stream_decoder_finish) stream_decoder_finish;
+    decltype(&FLAC__stream_encoder_new) stream_encoder_new;
+    decltype(&FLAC__stream_encoder_delete) stream_encoder_delete;
+    decltype(&FLAC__stream_encoder_set_channels) stream_encoder_set_channels;
+    decltype(&FLAC__stream_encoder_set_bits_per_sample) stream_encoder_set_bits_per_sample;
+    decltype(&FLAC__stream_encoder_set_sample_rate) stream_encoder_set_sample_rate;
+    decltype(&FLAC__stream_encoder_set_compression_level) stream_encoder_set_compression_level;
+    decltype(&FLAC__stream_encoder_set_verify) stream_encoder_set_verify;
+    decltype(&FLAC__stream_encoder_set_total_samples_estimate) stream_encoder_set_total_samples_estimate;
+    decltype(&FLAC__stream_encoder_set_metadata) stream_encoder_set_metadata;
+    decltype(&FLAC__stream_encoder_init_file) stream_encoder_init_file;
+    decltype(&FLAC__stream_encoder_process_interleaved) stream_encoder_process_interleaved;
+    decltype(&FLAC__stream_encoder_finish) stream_encoder_finish;
+    decltype(&FLAC__metadata_object_clone) metadata_object_clone;
+    decltype(&FLAC__metadata_object_delete) metadata_object_delete;
+    decltype(&FLAC__metadata_object_new) metadata_object_new;
+    decltype(&FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair)
+        metadata_object_vorbiscomment_entry_from_name_value_pair;
+    decltype(&FLAC__metadata_object_vorbiscomment_append_comment) metadata_object_vorbiscomment_append_comment;
+};
+
+// Loads libFLAC on the first call; true when all entry points are bound. Later
+// calls return the cached outcome without trying again.
+bool flac_library_load();
+
 // True when libFLAC is loaded with every entry point the program uses; the first
 // call performs the load, later calls return the cached outcome.
 bool flac_library_available();
@@ -10,3 +57,7 @@ const char* flac_library_error_text();
 
 // Releases the library so that a later call loads it afresh.
 void flac_library_unload();
+
+// The process-wide record; its entry points are usable once flac_library_load
+// has returned true.
+const FlacLibrary& flac_library_entry_points();

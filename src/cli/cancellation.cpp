@@ -1,5 +1,6 @@
 #include "cli/cancellation.h"
 
+#include "cli/console.h"
 #include "platform/interrupt.h"
 
 static_assert(std::atomic<int>::is_always_lock_free, "the cancel flag must be lock-free");
@@ -12,4 +13,8 @@ void handle_interrupt(int /*signal_number*/) {
 
 void cancel_install_handler() {
     platform_install_interrupt_handler(handle_interrupt);
+}
+
+void cancel_print_loop_message() {
+    print_to_stream(stderr, "\nCancelled.\n");
 }

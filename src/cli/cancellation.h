@@ -15,3 +15,8 @@ void cancel_install_handler();
 
 inline bool cancel_is_requested() { return cancel_requested.load(std::memory_order_relaxed) != 0; }
 inline void cancel_reset() { cancel_requested.store(0, std::memory_order_relaxed); }
+
+// Prints "\nCancelled.\n" on stderr (also when quiet): the message of a block
+// loop that stopped because cancel_requested was set. It starts with a newline
+// so that it lands below the progress line.
+void cancel_print_loop_message();

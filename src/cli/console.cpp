@@ -32,15 +32,18 @@ int format_to_buffer(char* buffer, size_t size, const char* format, ...) {
 
 int progress_percent(uint64_t frames_done, uint64_t total_frames) {
     if (total_frames == 0) return 0;
-    // Frame counts fit easily below 2^57, so the product cannot overflow for any
-    // real file; larger values are divided first rather than wrapped.
-    uint64_t percent;
+    if (frames_done >= total_frames) return 100;
     if (frames_done <= UINT64_MAX / 100) {
-        percent = frames_done * 100 / total_frames;
-    } else {
-        percent = frames_done / (total_frames / 100 + 1);
+        return static_cast<int>(frames_done * 100 / total_frames);
     }
-    return percent > 100 ? 100 : static_cast<int>(percent);
+    // Counts this large never come from a real file, but the figure must not
+    // wrap around: widen the product instead.
+#if defined(__SIZEOF_INT128__)
+    const unsigned __int128 wide = static_cast<unsigned __int128>(frames_done) * 100 / total_frames;
+    return static_cast<int>(wide);
+#else
+    return static_cast<int>(frames_done / (total_frames / 100 + 1));
+#endif
 }
 
 void progress_print(uint64_t frames_done, uint64_t total_frames, bool quiet) {
@@ -52,4 +55,5 @@ void progress_print(uint64_t frames_done, uint64_t total_frames, bool quiet) {
 void progress_finish(bool quiet) {
     if (quiet) return;
     fputc('\n', stderr);
+    fflush(stderr);
 }

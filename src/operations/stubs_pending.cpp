@@ -10,7 +10,6 @@
 #include "operations/preserve_hdcd_convert.h"
 #include "operations/scan_input.h"
 #include "tools/lle_test_generate.h"
-#include "tools/pcm_compare.h"
 
 int scan_wav_input(const char*, bool) { return report_not_built("WAV scanning"); }
 int scan_flac_input(const char*, bool) { return report_not_built("FLAC scanning"); }
@@ -28,19 +27,5 @@ int decode_wav_to_flac(const char*, const char*, bool, bool, FLAC__StreamMetadat
 int preserve_hdcd_convert(const char*, const char*, bool, bool, FLAC__StreamMetadata*) {
     return report_not_built("Preserve mode");
 }
-int pcm_compare(const char*, const char*) { return report_not_built("PCM comparison"); }
 int lle_test_generate(const char*) { return report_not_built("The test-file generator"); }
 
-bool flac_library_available() { return false; }
-const char* flac_library_error_text() { return "FLAC support is not built yet."; }
-void flac_library_unload() {}
-FLAC__StreamMetadata* tags_build_vorbis_comment(const MetadataTags&, char* error_text, size_t error_capacity) {
-    if (error_capacity > 0) {
-        const char text[] = "FLAC tagging is not built yet.";
-        size_t i = 0;
-        for (; i + 1 < error_capacity && text[i] != '\0'; ++i) error_text[i] = text[i];
-        error_text[i] = '\0';
-    }
-    return nullptr;
-}
-void metadata_block_free(FLAC__StreamMetadata*) {}

@@ -16,7 +16,9 @@ void platform_install_interrupt_handler(void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    // SA_RESTART: an interrupted read or write resumes instead of failing, so a
+    // cancel request never shows up as an I/O error in the middle of a block.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
 }
 

@@ -1,0 +1,90 @@
+#include "audio_io/flac_writer.h"
+
+#include "audio_io/flac_library.h"
+#include "cli/console.h"
+
+namespace {
+
+const uint32_t COMPRESSION_LEVEL = 5;
+
+// Releases an encoder whose set-up failed.
+void abandon_encoder(FlacWriter& writer) {
+    const FlacLibrary& flac = flac_library_entry_points();
+    flac.stream_encoder_finish(writer.encoder);
+    flac.stream_encoder_delete(writer.encoder);
+    writer.encoder = nullptr;
+}
+
+}  // namespace
+
+bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+                      uint32_t channels, uint64_t total_samples_estimate, FLAC__StreamMetadata** blocks,
+                      uint32_t block_count, char* error_text, size_t error_capacity) {
+    writer = FlacWriter{};
+    if (!flac_library_load()) {
+        format_to_buffer(error_text, error_capacity, "%s", flac_library_error_text());
+        return false;
+    }
+    const FlacLibrary& flac = flac_library_entry_points();
+    writer.encoder = flac.stream_encoder_new();
+    if (writer.encoder == nullptr) {
+        format_to_buffer(error_text, error_capacity, "Unable to allocate FLAC encoder.");
+        return false;
+    }
+    writer.sample_rate = sample_rate;
+    writer.bits_per_sample = bits_per_sample;
+    writer.channels = channels;
+    writer.total_samples_estimate = total_samples_estimate;
+
+    FLAC__StreamEncoder* encoder = writer.encoder;
+    const bool configured = flac.stream_encoder_set_channels(encoder, channels) &&
+                            flac.stream_encoder_set_bits_per_sample(encoder, bits_per_sample) &&
+                            flac.stream_encoder_set_sample_rate(encoder, sample_rate) &&
+                            flac.stream_encoder_set_compression_level(encoder, COMPRESSION_LEVEL) &&
+                            flac.stream_encoder_set_verify(encoder, true) &&
+                            flac.stream_encoder_set_total_samples_estimate(encoder, total_samples_estimate);
+    if (!configured) {
+        format_to_buffer(error_text, error_capacity, "Unable to configure FLAC encoder.");
+        abandon_encoder(writer);
+        return false;
+    }
+    if (block_count != 0 && !flac.stream_encoder_set_metadata(encoder, blocks, block_count)) {
+        format_to_buffer(error_text, error_capacity, "Unable to attach FLAC metadata.");
+        abandon_encoder(writer);
+        return false;
+    }
+    const FLAC__StreamEncoderInitStatus status =
+        flac.stream_encoder_init_file(encoder, path, nullptr, &writer);
+    if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+        format_to_buffer(error_text, error_capacity, "Unable to initialize FLAC encoder (status %d).",
+                         static_cast<int>(status));
+        abandon_encoder(writer);
+        return false;
+    }
+    return true;
+}
+
+uint64_t flac_writer_write(FlacWriter& writer, const int32_t* samples, uint64_t frames) {
+    if (writer.encoder == nullptr || writer.write_error) return 0;
+    if (frames > UINT32_MAX) {
+        writer.write_error = 1;
+        return 0;
+    }
+    if (!flac_library_entry_points().stream_encoder_process_interleaved(writer.encoder, samples,
+                                                                        static_cast<uint32_t>(frames))) {
+        writer.write_error = 1;
+        return 0;
+    }
+    return frames;
+}
+
+bool flac_writer_finish(FlacWriter& writer) {
+    bool finished = true;
+    if (writer.encoder != nullptr) {
+        const FlacLibrary& flac = flac_library_entry_points();
+        finished = flac.stream_encoder_finish(writer.encoder);
+        flac.stream_encoder_delete(writer.encoder);
+        writer.encoder = nullptr;
+    }
+    return finished && !writer.write_error;
+}

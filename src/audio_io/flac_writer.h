@@ -1,0 +1,36 @@
+// FLAC output through libFLAC's stream encoder (compression level 5, verified),
+// taking interleaved frames of signed 32-bit samples right-justified at the
+// configured bits per sample.
+#pragma once
+
+#include <FLAC/stream_encoder.h>
+
+#include <cstddef>
+#include <cstdint>
+
+
+struct FlacWriter {
+    FLAC__StreamEncoder* encoder;
+    uint32_t sample_rate;
+    uint32_t bits_per_sample;
+    uint32_t channels;
+    uint64_t total_samples_estimate;
+    int32_t write_error;  // a block failed to encode; later writes are refused
+};
+
+// Creates path and prepares the encoder. blocks (count entries, may be nullptr
+// when count is 0) are written after STREAMINFO in list order; they are not
+// copied and must stay alive until flac_writer_finish has returned. On failure
+// error_text holds the reason and there is no encoder.
+bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+                      uint32_t channels, uint64_t total_samples_estimate, FLAC__StreamMetadata** blocks,
+                      uint32_t block_count, char* error_text, size_t error_capacity);
+
+// Encodes frames interleaved frames; returns frames, or 0 on failure or when the
+// writer is closed or has failed before.
+uint64_t flac_writer_write(FlacWriter& writer, const int32_t* samples, uint64_t frames);
+
+// Completes the file and releases the encoder. True only when every write
+// succeeded and libFLAC finished cleanly (verification and the final writes
+// included). True on a writer without an encoder; safe to call twice.
+bool flac_writer_finish(FlacWriter& writer);

@@ -1,0 +1,31 @@
+// Reader for stereo integer PCM in RIFF or RF64 WAVE files: PCM16, PCM20 in a
+// 24-bit container (WAVE_FORMAT_EXTENSIBLE) and PCM24.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "audio_io/pcm_stream_info.h"
+
+struct WavReader {
+    FILE* file = nullptr;               // null when closed or after a failed open
+    PcmStreamInfo info = {};
+    uint64_t bytes_consumed = 0;  // sample bytes delivered so far, whole samples only
+    int32_t rf64 = 0;             // 1 when the file began with "RF64"
+    std::vector<uint8_t> raw; // one block of file bytes, reused between reads
+};
+
+// Opens path and walks its chunks up to "data". On failure the record is left
+// cleared and a one-line message is written to error_text (capacity bytes at most).
+bool wav_reader_open(WavReader& reader, const char* path, char* error_text, size_t error_capacity);
+
+// Delivers up to max_frames frames as interleaved signed 32-bit samples,
+// right-justified at the valid width, left channel first. Returns the number of
+// whole frames; 0 at the end of the data, at the end of the file or after a read
+// failure, and on every call after that.
+uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frames);
+
+// Closes the stream if open and clears the record. Safe on a never-opened reader.
+void wav_reader_close(WavReader& reader);

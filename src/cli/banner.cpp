@@ -1,0 +1,10 @@
+#include "cli/banner.h"
+
+#include <cstdio>
+
+#include "cli/version_info.h"
+
+void banner_print() {
+    std::puts(QV_BANNER_LINE);
+    std::puts(QV_COPYRIGHT_TEXT);
+}

@@ -1,0 +1,98 @@
+#include "hdcd/hdcd_scanner.h"
+
+#include <cstring>
+
+#include "hdcd/hdcd_detector_words.h"
+
+namespace {
+
+// Collects bit `shift + p` of `count` samples of one channel for positions p,
+// the first sample in the highest used bit of each word.
+template <uint32_t Positions>
+void gather_bits(const int32_t* channel, uint32_t count, uint64_t (&words)[Positions]) {
+    for (uint32_t p = 0; p < Positions; ++p) words[p] = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t value = static_cast<uint32_t>(channel[2 * static_cast<size_t>(i)]);
+        for (uint32_t p = 0; p < Positions; ++p) {
+            words[p] = (words[p] << 1) | ((value >> p) & 1u);
+        }
+    }
+}
+
+void scan_position(HdcdScanPosition& position, uint64_t bits_left, uint64_t bits_right, uint32_t count) {
+    HdcdPacketEvents events_left;
+    HdcdPacketEvents events_right;
+    hdcd_detector_push_word(position.left.detector, bits_left, count, events_left);
+    hdcd_detector_push_word(position.right.detector, bits_right, count, events_right);
+    hdcd_channels_advance(position.left, position.right, events_left, events_right, count,
+                          [&](uint32_t first, uint32_t end, uint8_t control_left, uint8_t control_right,
+                              bool running_left, bool running_right) {
+                              if (running_left && running_right &&
+                                  ((control_left ^ control_right) & HDCD_CONTROL_GAIN_MASK) != 0) {
+                                  position.stereo_mismatch_samples += end - first;
+                              }
+                          });
+}
+
+template <uint32_t Positions>
+void scan_words(HdcdScanner& scanner, const int32_t* samples, uint64_t frames) {
+    while (frames > 0) {
+        const uint32_t count = frames < 64 ? static_cast<uint32_t>(frames) : 64u;
+        uint64_t left[Positions];
+        uint64_t right[Positions];
+        gather_bits<Positions>(samples, count, left);
+        gather_bits<Positions>(samples + 1, count, right);
+        for (uint32_t p = 0; p < Positions; ++p) {
+            scan_position(scanner.positions[p], left[p], right[p], count);
+        }
+        samples += 2 * static_cast<size_t>(count);
+        frames -= count;
+    }
+}
+
+}  // namespace
+
+void hdcd_scanner_init(HdcdScanner& scanner, uint32_t sample_rate, uint32_t bits_per_sample) {
+    std::memset(&scanner, 0, sizeof scanner);
+    scanner.sample_rate = sample_rate;
+    scanner.bits_per_sample = bits_per_sample;
+    scanner.position_count = bits_per_sample > 20 ? HDCD_SCAN_MAX_POSITIONS : 1;
+    for (uint32_t k = 0; k < scanner.position_count; ++k) {
+        HdcdScanPosition& position = scanner.positions[k];
+        position.bit_shift = k;
+        position.left.detector.timer_reload = 2u * sample_rate;
+        position.right.detector.timer_reload = 2u * sample_rate;
+    }
+}
+
+void hdcd_scanner_process(HdcdScanner& scanner, const int32_t* samples, uint64_t frames) {
+    if (scanner.position_count == HDCD_SCAN_MAX_POSITIONS) {
+        scan_words<HDCD_SCAN_MAX_POSITIONS>(scanner, samples, frames);
+    } else {
+        scan_words<1>(scanner, samples, frames);
+    }
+}
+
+void hdcd_scanner_summary(const HdcdScanner& scanner, HdcdSummary& summary) {
+    uint32_t best = 0;
+    uint32_t best_score = 0;
+    for (uint32_t k = 0; k < scanner.position_count; ++k) {
+        const HdcdScanPosition& position = scanner.positions[k];
+        const uint32_t score = static_cast<uint32_t>(position.left.detector.packets_a) +
+                               static_cast<uint32_t>(position.left.detector.packets_b) +
+                               static_cast<uint32_t>(position.right.detector.packets_a) +
+                               static_cast<uint32_t>(position.right.detector.packets_b);
+        if (score > best_score) {
+            best_score = score;
+            best = k;
+        }
+    }
+    if (best_score == 0) {
+        std::memset(&summary, 0, sizeof summary);
+        summary.bit_position = -1;
+        return;
+    }
+    const HdcdScanPosition& position = scanner.positions[best];
+    hdcd_summary_from_channels(position.left, position.right, position.stereo_mismatch_samples,
+                               static_cast<int32_t>(position.bit_shift), summary);
+}
