@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         is_argument(options.output_path, argv.data(), argc) &&
                         options.input_path != options.output_path,
                     "the file names are not two of the arguments");
-        fuzz::check(options.eac == given("--eac", argv.data(), argc) || !options.eac, "--eac set without the option");
+        fuzz::check(!options.eac || given("--eac", argv.data(), argc), "eac set without the option");
         fuzz::check(!options.quiet || given("--quiet", argv.data(), argc), "quiet set without the option");
         fuzz::check(!options.overwrite || given("--overwrite", argv.data(), argc), "overwrite set without the option");
         fuzz::check(!options.preserve_hdcd || given("--preserve-hdcd", argv.data(), argc),

@@ -28,7 +28,7 @@ inputs=("$work/corpus" "$here/corpus/$name")
 if [ -d "$here/regressions/$name" ]; then
   inputs+=("$here/regressions/$name")
 fi
-options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536
+options=(-max_total_time="$seconds" -timeout=10 -error_exitcode=1 -timeout_exitcode=1 -rss_limit_mb=2048 -max_len=65536
          -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$work/artifacts/")
 if [ -f "$here/dict/$name.dict" ]; then
   options+=(-dict="$here/dict/$name.dict")

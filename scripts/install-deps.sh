@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
   libflac-dev flac sox python3-numpy python3-soundfile
   g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin dpkg-dev zip
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev time
 )
 
 missing=()

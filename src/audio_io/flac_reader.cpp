@@ -2,6 +2,7 @@
 
 #include "audio_io/flac_library.h"
 #include "cli/console.h"
+#include "platform/special_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,9 @@ namespace {
 FLAC__StreamDecoderWriteStatus on_frame(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                         const FLAC__int32* const channels[], void* client_data) {
     FlacReader& reader = *static_cast<FlacReader*>(client_data);
-    if (frame->header.channels != 2) {
+    // A frame may declare its own depth; one that differs from STREAMINFO's
+    // would hand callers values wider than the stream claims to hold.
+    if (frame->header.channels != 2 || frame->header.bits_per_sample != reader.bits_per_sample) {
         reader.error = 1;
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
@@ -28,7 +31,12 @@ FLAC__StreamDecoderWriteStatus on_frame(const FLAC__StreamDecoder*, const FLAC__
     const FLAC__int32* left = channels[0];
     const FLAC__int32* right = channels[1];
     int32_t* out = reader.frame_buffer;
+    const int64_t limit = static_cast<int64_t>(1) << (reader.bits_per_sample - 1);
     for (uint64_t i = 0; i < frames; ++i) {
+        if (left[i] < -limit || left[i] >= limit || right[i] < -limit || right[i] >= limit) {
+            reader.error = 1;
+            return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+        }
         out[2 * i] = left[i];
         out[2 * i + 1] = right[i];
     }
@@ -105,8 +113,12 @@ bool flac_reader_open(FlacReader& reader, const char* path, char* error_text, si
     flac.stream_decoder_set_metadata_respond(reader.decoder, FLAC__METADATA_TYPE_VORBIS_COMMENT);
     flac.stream_decoder_set_metadata_respond(reader.decoder, FLAC__METADATA_TYPE_PICTURE);
 
+    // libFLAC would search an endless device such as /dev/zero for a stream
+    // forever; such a path is refused as a file that cannot be opened.
     const FLAC__StreamDecoderInitStatus status =
-        flac.stream_decoder_init_file(reader.decoder, path, on_frame, on_metadata, on_error, &reader);
+        platform_is_special_file(path)
+            ? FLAC__STREAM_DECODER_INIT_STATUS_ERROR_OPENING_FILE
+            : flac.stream_decoder_init_file(reader.decoder, path, on_frame, on_metadata, on_error, &reader);
     if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
         format_to_buffer(error_text, error_capacity, "Unable to initialize FLAC decoder (status %d).",
                          static_cast<int>(status));

@@ -145,6 +145,25 @@ const char* walk_chunks(WavReader& reader, ChunkWalk& walk) {
     }
 }
 
+// Three little-endian bytes per sample, at the top of each word, shifted down by
+// `shift`. On little-endian hosts each sample is one four-byte load whose
+// fourth byte (the next sample's first, or the spare byte) is shifted out.
+inline void widen_24(const uint8_t* in, int32_t* samples, size_t count, int shift) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (size_t i = 0; i < count; ++i, in += 3) {
+        uint32_t word;
+        memcpy(&word, in, sizeof word);
+        samples[i] = static_cast<int32_t>(word << 8) >> shift;
+    }
+#else
+    for (size_t i = 0; i < count; ++i, in += 3) {
+        const uint32_t top = (static_cast<uint32_t>(in[0]) << 8) | (static_cast<uint32_t>(in[1]) << 16) |
+                             (static_cast<uint32_t>(in[2]) << 24);
+        samples[i] = static_cast<int32_t>(top) >> shift;
+    }
+#endif
+}
+
 }  // namespace
 
 bool wav_reader_open(WavReader& reader, const char* path, char* error_text, size_t error_capacity) {
@@ -180,7 +199,8 @@ uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frame
     if (wanted == 0) return 0;
 
     const size_t byte_count = static_cast<size_t>(wanted) * bytes_per_sample;
-    if (reader.raw.size() < byte_count) reader.raw.resize(byte_count);
+    // One spare byte lets the 24-bit conversion load four bytes per sample.
+    if (reader.raw.size() < byte_count + 1) reader.raw.resize(byte_count + 1);
     const size_t got = fread(reader.raw.data(), 1, byte_count, reader.file);
     const size_t samples_read = got / bytes_per_sample;
     reader.bytes_consumed += static_cast<uint64_t>(samples_read) * bytes_per_sample;
@@ -196,11 +216,10 @@ uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frame
         // Place the 24 bits at the top of a 32-bit word and shift back down
         // arithmetically: that sign-extends and, for 20 valid bits, also drops the
         // four padding bits at the bottom.
-        const int shift = info.valid_bits == 20 ? 12 : 8;
-        for (size_t i = 0; i < count; ++i, in += 3) {
-            const uint32_t top = (static_cast<uint32_t>(in[0]) << 8) | (static_cast<uint32_t>(in[1]) << 16) |
-                                 (static_cast<uint32_t>(in[2]) << 24);
-            samples[i] = static_cast<int32_t>(top) >> shift;
+        if (info.valid_bits == 20) {
+            widen_24(in, samples, count, 12);
+        } else {
+            widen_24(in, samples, count, 8);
         }
     }
     return static_cast<uint32_t>(frames);

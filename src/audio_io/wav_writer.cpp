@@ -164,21 +164,38 @@ uint32_t wav_writer_write_pcm16(WavWriter& writer, const int16_t* samples, uint3
     return static_cast<uint32_t>(whole);
 }
 
+namespace {
+
+// Bits 8-31 of each sample as three little-endian bytes. On little-endian hosts
+// each sample is stored as four bytes, the fourth of which the next sample (or
+// the spare byte at the end) takes over.
+inline void narrow_24(const int32_t* in, uint8_t* out, size_t count) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (size_t i = 0; i < count; ++i, out += 3) {
+        const uint32_t word = static_cast<uint32_t>(in[i]) >> 8;
+        memcpy(out, &word, sizeof word);
+    }
+#else
+    for (size_t i = 0; i < count; ++i, out += 3) {
+        const uint32_t value = static_cast<uint32_t>(in[i]);
+        out[0] = static_cast<uint8_t>(value >> 8);
+        out[1] = static_cast<uint8_t>(value >> 16);
+        out[2] = static_cast<uint8_t>(value >> 24);
+    }
+#endif
+}
+
+}  // namespace
+
 uint32_t wav_writer_write_pcm24(WavWriter& writer, const int32_t* samples, uint32_t frames) {
     if (writer.file == nullptr || writer.bits_per_sample != 24) return 0;
     const uint64_t total = static_cast<uint64_t>(frames) * writer.channel_count;
     uint64_t written = 0;
     while (written < total) {
         const size_t count = total - written < STAGING_SAMPLES ? static_cast<size_t>(total - written) : STAGING_SAMPLES;
-        if (writer.staging.size() < count * 3) writer.staging.resize(STAGING_SAMPLES * 3);
-        uint8_t* out = writer.staging.data();
-        const int32_t* in = samples + written;
-        for (size_t i = 0; i < count; ++i, out += 3) {
-            const uint32_t value = static_cast<uint32_t>(in[i]);
-            out[0] = static_cast<uint8_t>(value >> 8);
-            out[1] = static_cast<uint8_t>(value >> 16);
-            out[2] = static_cast<uint8_t>(value >> 24);
-        }
+        // One spare byte lets each sample go out as a four-byte store.
+        if (writer.staging.size() < count * 3 + 1) writer.staging.resize(STAGING_SAMPLES * 3 + 1);
+        narrow_24(samples + written, writer.staging.data(), count);
         const size_t done = fwrite(writer.staging.data(), 1, count * 3, writer.file);
         written += done / 3;
         if (done != count * 3) break;

@@ -2,13 +2,13 @@
 
 #include "audio_io/metadata_tags.h"
 #include "cli/console.h"
+#include "cli/eac_output.h"
 #include "cli/flac_suffix.h"
 #include "operations/decode_flac_input.h"
 #include "operations/decode_wav_to_flac.h"
 #include "operations/decode_wav_to_wav.h"
 #include "operations/hdcd_check.h"
 #include "operations/preserve_hdcd_convert.h"
-#include "platform/file_identity.h"
 
 namespace {
 
@@ -38,30 +38,25 @@ int run_operation(const ConversionOptions& options, const char* write_path, FLAC
 }  // namespace
 
 int conversion_run(ConversionOptions& options) {
+    EacOutput plan{};
     if (options.eac) {
         options.quiet = true;
         options.overwrite = true;
-        // EAC-SAFE OUTPUT, part 1: decide here whether input and output name the
-        // same file (absolute paths compared with ASCII case folding).
+        plan.check_output = true;
     }
+    // Writing over the file that is being read would destroy it while it is
+    // converted, so that case goes through a temporary file that replaces the
+    // original only once it is complete. Without --overwrite (which --eac
+    // implies) the operation's existing-output check refuses the run instead.
+    plan.through_temp = options.overwrite && same_file(options.input_path, options.output_path);
 
     const bool tags_given = metadata_tags_any(options.tags);
     if (tags_given && !has_flac_suffix(options.output_path) && !options.quiet) {
         print_to_stream(stderr, "Note: metadata options are ignored for WAV/RF64 output.\n");
     }
 
-    const char* write_path = options.output_path;
-    // EAC-SAFE OUTPUT, part 2: in the same-file case choose the temporary path
-    // beside the output and write there instead; when no free name exists the
-    // run ends here with exit status 1, before anything is built or opened.
-
-    // Writing over the file that is being read would destroy it while it is
-    // decoded. Only a write path distinct from the input is safe (the EAC
-    // temporary path always is).
-    if (platform_same_existing_file(options.input_path, write_path)) {
-        print_to_stream(stderr, "Error: input and output are the same file.\n");
-        return 1;
-    }
+    if (!eac_output_choose_temp(plan, options.output_path)) return 1;
+    const char* write_path = eac_output_write_path(plan, options.output_path);
 
     TagBlockGuard tag_block;
     if (tags_given && has_flac_suffix(write_path)) {
@@ -86,13 +81,8 @@ int conversion_run(ConversionOptions& options) {
 
     const int status = run_operation(options, write_path, tag_block.block);
     if (status != 0) {
-        // EAC-SAFE OUTPUT, part 3: in the same-file case remove the temporary
-        // file here; the operation's status is passed on unchanged.
+        eac_output_abandon(plan);
         return status;
     }
-
-    // EAC-SAFE OUTPUT, part 4: in EAC mode check that the temporary file holds
-    // data and move it onto the output (same-file case), then check that the
-    // requested output exists and is not empty; any failure ends with status 1.
-    return 0;
+    return eac_output_complete(plan, options.output_path);
 }

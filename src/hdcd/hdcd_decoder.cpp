@@ -45,8 +45,7 @@ inline int32_t ramp(int32_t gain, int32_t target) {
 // Frames in which both gains sit at the target: the transfer per channel is
 // fixed for the whole run, so each combination gets its own tight loop.
 template <bool PeakLeft, bool PeakRight, bool GainLeft, bool GainRight>
-void decode_steady(int32_t* samples, uint32_t frames, int32_t factor_left, int32_t factor_right, uint64_t& peaks) {
-    uint64_t counted = 0;
+void decode_frames(int32_t* samples, uint32_t frames, int32_t factor_left, int32_t factor_right, uint64_t& counted) {
     for (uint32_t i = 0; i < frames; ++i) {
         int32_t left = PeakLeft ? peak_extend(samples[2 * i], counted) : plain(samples[2 * i]);
         int32_t right = PeakRight ? peak_extend(samples[2 * i + 1], counted) : plain(samples[2 * i + 1]);
@@ -55,6 +54,40 @@ void decode_steady(int32_t* samples, uint32_t frames, int32_t factor_left, int32
         samples[2 * i] = left;
         samples[2 * i + 1] = right;
     }
+}
+
+constexpr uint32_t RUN_FRAMES = 32;
+
+// True when every sample of the run lies strictly inside the Peak Extend
+// threshold, where the curve is the plain mapping.
+inline bool run_below_threshold(const int32_t* samples) {
+    uint32_t over = 0;
+    for (uint32_t k = 0; k < 2 * RUN_FRAMES; ++k) {
+        over |= static_cast<uint32_t>(samples[k] + (PEAK_EXTEND_THRESHOLD - 1)) > 2u * (PEAK_EXTEND_THRESHOLD - 1);
+    }
+    return over == 0;
+}
+
+template <bool PeakLeft, bool PeakRight, bool GainLeft, bool GainRight>
+void decode_steady(int32_t* samples, uint32_t frames, int32_t factor_left, int32_t factor_right, uint64_t& peaks) {
+    uint64_t counted = 0;
+    uint32_t done = 0;
+    if (PeakLeft || PeakRight) {
+        // Even loud passages keep most samples below the threshold: runs
+        // without a sample above it take the plain mapping, which vectorises,
+        // and only the runs that reach into the curve read the table.
+        for (; done + RUN_FRAMES <= frames; done += RUN_FRAMES) {
+            int32_t* run = samples + 2 * static_cast<size_t>(done);
+            if (run_below_threshold(run)) {
+                decode_frames<false, false, GainLeft, GainRight>(run, RUN_FRAMES, factor_left, factor_right, counted);
+            } else {
+                decode_frames<PeakLeft, PeakRight, GainLeft, GainRight>(run, RUN_FRAMES, factor_left, factor_right,
+                                                                         counted);
+            }
+        }
+    }
+    decode_frames<PeakLeft, PeakRight, GainLeft, GainRight>(samples + 2 * static_cast<size_t>(done), frames - done,
+                                                             factor_left, factor_right, counted);
     peaks += counted;
 }
 

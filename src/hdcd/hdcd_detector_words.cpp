@@ -16,6 +16,13 @@ inline int highest_bit(uint64_t value) {
 
 void hdcd_detector_push_word(HdcdDetector& detector, uint64_t bits, uint32_t count, HdcdPacketEvents& events) {
     events.count = 0;
+    // A stream of zeros that has only ever been zeros descrambles to zeros and
+    // holds no sync word: the bit positions below a widened PCM16 sample, and
+    // digital silence, cost no more than the count.
+    if ((detector.bit_history | bits) == 0 && detector.bits_pending == 0) {
+        detector.bits_seen += count;
+        return;
+    }
     // The raw stream with the history above the new bits; bit p of the
     // descrambled stream is the bit received count - 1 - p bits into the word,
     // and the 32 bits from p upward are the descrambled word after that bit.

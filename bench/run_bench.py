@@ -1,0 +1,270 @@
+#!/usr/bin/python3
+"""Times qv-hdcd against sox and the flac tool on the same audio.
+
+Makes a 10-minute HDCD test file (and its FLAC and PCM24 copies), then runs
+every case and its peer in turn, alternating which goes first, and reports the
+minimum and median wall time, their ratios and the peak resident memory
+(GNU time). The WAV cases are run once more on a 60-minute file to show that
+memory does not grow with the input. The HDCD core benchmark's figures join
+the same table. The table is printed and written to the results file.
+
+Run through `make bench`; it expects a Release build directory.
+"""
+import argparse
+import datetime
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+RATE = 44100
+GNU_TIME = "/usr/bin/time"
+WORK_DIR = [None]  # where run_once leaves its memory report
+
+
+class Run:
+    def __init__(self, seconds, max_rss_kib):
+        self.seconds = seconds
+        self.max_rss_kib = max_rss_kib
+
+
+def run_once(argv):
+    """Runs argv with stdout and stderr discarded; wall time and peak RSS.
+
+    The peak RSS comes from GNU time: a child spawned straight from this
+    script would report this interpreter's memory, which it shares until exec.
+    """
+    if shutil.which(argv[0]) is None:
+        sys.exit(f"bench: {argv[0]} not found")
+    rss_file = os.path.join(WORK_DIR[0], "rss.txt")
+    start = time.perf_counter()
+    result = subprocess.run([GNU_TIME, "-f", "%M", "-o", rss_file] + argv,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0:
+        sys.exit(f"bench: {' '.join(argv)} exited with status {result.returncode}")
+    with open(rss_file) as report:
+        max_rss_kib = int(report.read().split()[-1])
+    return Run(elapsed, max_rss_kib)
+
+
+def run_steps(steps, scratch):
+    """Runs a sequence of commands as one measurement: times add up, memory is
+    the largest of them. Output files of earlier runs are removed first so that
+    every run creates its files afresh."""
+    for path in scratch:
+        if os.path.exists(path):
+            os.remove(path)
+    # Start each run without dirty pages from earlier runs, whose write-back
+    # would otherwise land on whoever runs next.
+    os.sync()
+    total = 0.0
+    rss = 0
+    for argv in steps:
+        run = run_once(argv)
+        total += run.seconds
+        rss = max(rss, run.max_rss_kib)
+    return Run(total, rss)
+
+
+class Case:
+    def __init__(self, name, goal, program, peer, peer_name, scratch):
+        self.name = name
+        self.goal = goal  # largest acceptable median ratio
+        self.program = program  # list of commands
+        self.peer = peer
+        self.peer_name = peer_name
+        self.scratch = scratch
+        self.program_runs = []
+        self.peer_runs = []
+
+
+def measure(case, runs):
+    # One untimed round of each warms the page cache for both.
+    run_steps(case.program, case.scratch)
+    run_steps(case.peer, case.scratch)
+    for i in range(runs):
+        order = [(case.program, case.program_runs), (case.peer, case.peer_runs)]
+        if i % 2 == 1:
+            order.reverse()
+        for steps, results in order:
+            results.append(run_steps(steps, case.scratch))
+
+
+def seconds_text(value):
+    return f"{value:.3f}"
+
+
+def mib_text(kib):
+    return f"{kib / 1024:.1f}"
+
+
+def core_benchmark(core_bench, frames):
+    """Runs the HDCD core benchmark; per benchmark the min and median time that
+    `frames` frames take, from the repetitions' items-per-second figures."""
+    output = subprocess.run(
+        [core_bench, "--benchmark_format=json", "--benchmark_repetitions=5",
+         "--benchmark_min_time=0.2"],
+        check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    rates = {}
+    for entry in json.loads(output)["benchmarks"]:
+        if entry.get("run_type") != "iteration":
+            continue
+        rates.setdefault(entry["run_name"], []).append(entry["items_per_second"])
+    results = []
+    for name, values in rates.items():
+        times = sorted(frames / v for v in values)
+        results.append((name, times[0], statistics.median(times), max(values)))
+    return results
+
+
+def processor_name():
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--results", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--minutes", type=int, default=10)
+    parser.add_argument("--long-minutes", type=int, default=60,
+                        help="length of the memory-check file; 0 skips it")
+    args = parser.parse_args()
+
+    build = os.path.abspath(args.build_dir)
+    program = os.path.join(build, "qv-hdcd")
+    make_audio = os.path.join(build, "make_bench_audio")
+    core_bench = os.path.join(build, "hdcd_core_bench")
+    work = os.path.join(build, "bench-work")
+    os.makedirs(work, exist_ok=True)
+    WORK_DIR[0] = work
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit("bench: GNU time (/usr/bin/time) is missing; run `make deps`")
+    began = time.perf_counter()
+
+    def w(name):
+        return os.path.join(work, name)
+
+    print(f"Making {args.minutes}-minute test audio in {work}", flush=True)
+    src16, src24, src_flac, dec24 = w("hdcd.wav"), w("hdcd-24.wav"), w("hdcd.flac"), w("decoded-24.wav")
+    run_once([make_audio, str(args.minutes * 60), src16, src24])
+    run_steps([["flac", "-s", "-5", "-f", src16, "-o", src_flac]], [])
+    # The flac peers encode the decoded PCM24 audio that the program produces.
+    run_steps([[program, src16, dec24, "--quiet", "--overwrite"]], [dec24])
+
+    out_wav, out_flac, peer_wav, peer_flac, peer_wav2 = (
+        w("out.wav"), w("out.flac"), w("peer.wav"), w("peer.flac"), w("peer16.wav"))
+    decode_wav = [[program, src16, out_wav]]
+    cases = [
+        Case("decode WAV to PCM24 WAV", 0.8, decode_wav,
+             [["sox", src16, "-b", "24", peer_wav]], "sox -b 24", [out_wav, peer_wav]),
+        Case("decode WAV to PCM24 FLAC", 1.10, [[program, src16, out_flac]],
+             [["flac", "-5", "-V", "-f", dec24, "-o", peer_flac]], "flac -5 -V (PCM24 WAV)",
+             [out_flac, peer_flac]),
+        Case("decode FLAC to PCM24 FLAC", 1.0, [[program, src_flac, out_flac]],
+             [["flac", "-d", "-f", src_flac, "-o", peer_wav2],
+              ["flac", "-5", "-V", "-f", dec24, "-o", peer_flac]],
+             "flac -d, then flac -5 -V", [out_flac, peer_wav2, peer_flac]),
+        Case("preserve WAV to FLAC", 1.03, [[program, src16, out_flac, "--preserve-hdcd"]],
+             [["flac", "-5", "-V", "-f", src16, "-o", peer_flac]], "flac -5 -V", [out_flac, peer_flac]),
+        Case("preserve FLAC to WAV", 1.05, [[program, src_flac, out_wav, "--preserve-hdcd"]],
+             [["flac", "-d", "-f", src_flac, "-o", peer_wav2]], "flac -d", [out_wav, peer_wav2]),
+        Case("scan PCM16 WAV", 0.5, [[program, "--scan", src16]], decode_wav,
+             "decode WAV to WAV (qv-hdcd)", [out_wav]),
+        Case("scan PCM24 WAV (nine positions)", 1.0, [[program, "--scan", src24]], decode_wav,
+             "decode WAV to WAV (qv-hdcd)", [out_wav]),
+    ]
+    for case in cases:
+        print(f"Timing {case.name} against {case.peer_name}", flush=True)
+        measure(case, args.runs)
+        for path in case.scratch:
+            if os.path.exists(path):
+                os.remove(path)
+
+    print("Running the HDCD core benchmark", flush=True)
+    audio_frames = args.minutes * 60 * RATE
+    core = core_benchmark(core_bench, audio_frames) if os.path.exists(core_bench) else []
+
+    long_memory = {}
+    if args.long_minutes > 0:
+        print(f"Measuring memory on a {args.long_minutes}-minute file", flush=True)
+        long16, long24 = w("long.wav"), w("long-24.wav")
+        run_once([make_audio, str(args.long_minutes * 60), long16, long24])
+        long_cases = {
+            "decode WAV to PCM24 WAV": [[program, long16, out_wav]],
+            "scan PCM16 WAV": [[program, "--scan", long16]],
+            "scan PCM24 WAV (nine positions)": [[program, "--scan", long24]],
+        }
+        for name, steps in long_cases.items():
+            long_memory[name] = run_steps(steps, [out_wav]).max_rss_kib
+        for path in (long16, long24, out_wav):
+            if os.path.exists(path):
+                os.remove(path)
+
+    lines = []
+    lines.append(f"Processor: {processor_name()} ({os.cpu_count()} cores)  ")
+    lines.append(f"Date: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')}  ")
+    lines.append(f"Audio: {args.minutes}-minute HDCD PCM16 44.1 kHz stereo "
+                 f"(bench/make_bench_audio); {args.runs} timed runs each, "
+                 "program and peer alternating. Times in seconds, memory in MiB.")
+    lines.append("")
+    lines.append("| case | peer | program min | program median | peer min | peer median "
+                 "| ratio min | ratio median | goal | met | program peak RSS "
+                 f"| RSS {args.long_minutes}-min file | peer peak RSS |")
+    lines.append("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    missed = []
+    for case in cases:
+        p = [r.seconds for r in case.program_runs]
+        q = [r.seconds for r in case.peer_runs]
+        ratio_min = min(p) / min(q)
+        ratio_median = statistics.median(p) / statistics.median(q)
+        rss = max(r.max_rss_kib for r in case.program_runs)
+        peer_rss = max(r.max_rss_kib for r in case.peer_runs)
+        long_rss = long_memory.get(case.name)
+        met = ratio_median <= case.goal
+        wav_case = case.name in long_memory
+        if wav_case and max(rss, long_rss or 0) > 8 * 1024:
+            met = False
+        if not met:
+            missed.append(case.name)
+        goal = f"<= {case.goal:.2f}" + (", <= 8 MiB" if wav_case else "")
+        lines.append(
+            f"| {case.name} | {case.peer_name} | {seconds_text(min(p))} | {seconds_text(statistics.median(p))} "
+            f"| {seconds_text(min(q))} | {seconds_text(statistics.median(q))} | {ratio_min:.2f} "
+            f"| {ratio_median:.2f} | {goal} | {'yes' if met else 'NO'} | {mib_text(rss)} "
+            f"| {mib_text(long_rss) if long_rss is not None else '-'} | {mib_text(peer_rss)} |")
+    for name, fastest, median, best_rate in core:
+        lines.append(
+            f"| HDCD core: {name} | - | {seconds_text(fastest)} | {seconds_text(median)} | - | - | - | - | - | - "
+            f"| - | - | - |")
+    if core:
+        lines.append("")
+        lines.append(f"HDCD core rows: time the core alone takes for the {args.minutes} minutes of audio "
+                     "(hdcd_core_bench, 16384-frame blocks, 5 repetitions); best rate: " +
+                     ", ".join(f"{name} {rate / RATE:.0f}x real time" for name, _, _, rate in core) + ".")
+    lines.append("")
+    lines.append(f"Goals met: {len(cases) - len(missed)} of {len(cases)}" +
+                 (f"; missed: {', '.join(missed)}." if missed else "."))
+    lines.append(f"Benchmark wall time: {time.perf_counter() - began:.0f} s.")
+    table = "\n".join(lines) + "\n"
+    print()
+    print(table, end="")
+    with open(args.results, "w") as out:
+        out.write("# Benchmark results\n\n" + table)
+    for path in (src16, src24, src_flac, dec24):
+        os.remove(path)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,44 @@
+// Safe output for runs where input and output may be one file (EAC names the
+// same file for both): the output is written to a temporary file beside it,
+// checked, and only then moved over the original.
+#pragma once
+
+#include <cstddef>
+
+// Room for a temporary path with its terminating zero.
+constexpr size_t EAC_TEMP_PATH_CAPACITY = 4096;
+
+// How one conversion run writes its output.
+struct EacOutput {
+    bool check_output;  // --eac: the requested output must exist and hold data at the end
+    bool through_temp;  // the output is written to temp_path and moved into place
+    char temp_path[EAC_TEMP_PATH_CAPACITY];
+};
+
+// True when the two paths name one file: their absolute forms are equal with
+// ASCII letters folded to lower case (the paths as given when either cannot be
+// made absolute), or both exist and are the same file on disk (links included).
+bool same_file(const char* input_path, const char* output_path);
+
+// Finds a free temporary name beside output_path with the output's extension
+// (taken from the final path component; ".tmp" without one). Nothing is created.
+// False when every candidate is taken or would not fit in capacity bytes.
+bool choose_eac_temp_path(const char* output_path, char* temp_path, size_t capacity);
+
+// True when path opens for reading and holds at least one byte.
+bool file_has_data(const char* path);
+
+// Chooses the temporary path when the plan writes through one. On failure prints
+// "Error: could not create a safe EAC temporary output path." and returns false.
+bool eac_output_choose_temp(EacOutput& plan, const char* output_path);
+
+// The path the operation writes: the temporary path or output_path itself.
+const char* eac_output_write_path(const EacOutput& plan, const char* output_path);
+
+// After a failed operation: removes the temporary file, if any.
+void eac_output_abandon(const EacOutput& plan);
+
+// After a successful operation: checks the temporary file and moves it onto
+// output_path, then (with --eac) checks the requested output. Each failure is
+// reported on stderr; returns the exit status, 0 or 1.
+int eac_output_complete(const EacOutput& plan, const char* output_path);

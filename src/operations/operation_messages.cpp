@@ -1,0 +1,15 @@
+#include "operations/operation_messages.h"
+
+#include "cli/console.h"
+
+void print_out_of_memory() {
+    print_to_stream(stderr, "Error: out of memory.\n");
+}
+
+void print_flac_decode_error() {
+    print_to_stream(stderr, "Error while decoding FLAC input.\n");
+}
+
+void print_output_exists() {
+    print_to_stream(stderr, "Error: output file exists. Use --overwrite to replace it.\n");
+}

@@ -1,0 +1,12 @@
+// Messages that several operations print. Each text lives here once.
+#pragma once
+
+// "Error: out of memory.\n" on stderr.
+void print_out_of_memory();
+
+// "Error while decoding FLAC input.\n" on stderr: the FLAC decoder failed
+// somewhere in the stream, a bad MD5 signature included.
+void print_flac_decode_error();
+
+// "Error: output file exists. Use --overwrite to replace it.\n" on stderr.
+void print_output_exists();

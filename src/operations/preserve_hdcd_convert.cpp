@@ -1,0 +1,161 @@
+#include "operations/preserve_hdcd_convert.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "cli/banner.h"
+#include "cli/cancellation.h"
+#include "cli/console.h"
+#include "cli/flac_suffix.h"
+#include "operations/block_progress.h"
+#include "operations/block_size.h"
+#include "operations/input_source.h"
+#include "operations/operation_messages.h"
+#include "operations/output_guard.h"
+#include "operations/output_sink.h"
+
+namespace {
+
+bool ends_with_folded(const char* path, const char* suffix) {
+    const size_t length = strlen(path);
+    const size_t suffix_length = strlen(suffix);
+    if (length < suffix_length) return false;
+    const char* tail = path + length - suffix_length;
+    for (size_t i = 0; i < suffix_length; ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+// Everything a run owns; released on every way out.
+struct PreserveRun {
+    InputSource input{};
+    OutputSink output{};
+    OutputGuard guard{};
+    std::vector<FLAC__StreamMetadata*> metadata;  // referred to by the FLAC writer until it is finished
+    bool input_open = false;
+};
+
+// The failure exit: ends a writer that is still open without completing it,
+// removes the file this run created, closes the input. Always 1.
+int preserve_fail(PreserveRun& run) {
+    output_sink_abandon(run.output);
+    output_guard_discard(run.guard);
+    if (run.input_open) input_source_close(run.input);
+    run.input_open = false;
+    return 1;
+}
+
+// The FLAC metadata of the output. From FLAC input the carried comment and
+// picture blocks pass unchanged; a tag block from the command line takes the
+// place of the input's comments and follows its pictures.
+std::vector<FLAC__StreamMetadata*> output_metadata(const InputSource& input, FLAC__StreamMetadata* tag_block) {
+    std::vector<FLAC__StreamMetadata*> blocks;
+    if (input.kind == INPUT_KIND_FLAC) {
+        for (uint32_t i = 0; i < input.flac.carried_count; ++i) {
+            FLAC__StreamMetadata* block = input.flac.carried_blocks[i];
+            if (tag_block != nullptr && block->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) continue;
+            blocks.push_back(block);
+        }
+    }
+    if (tag_block != nullptr) blocks.push_back(tag_block);
+    return blocks;
+}
+
+void print_header(const InputSource& input, const OutputSink& output) {
+    banner_print();
+    print_to_stdout("\nMode: Preserve HDCD\n");
+    const char* input_container = input.kind == INPUT_KIND_FLAC ? "FLAC" : input.rf64 ? "RF64" : "WAV";
+    print_to_stdout("Input:  %u Hz, PCM16, stereo %s\n", input.sample_rate, input_container);
+    print_to_stdout("Output: %u Hz, PCM16, stereo %s\n", input.sample_rate, output_sink_container_name(output));
+    print_to_stdout("HDCD decoding: Disabled\n");
+    print_to_stdout("PCM preservation: Lossless\n");
+    print_to_stdout("\nConverting...\n");
+}
+
+}  // namespace
+
+int preserve_hdcd_convert(const char* input_path, const char* write_path, bool quiet, bool overwrite,
+                          FLAC__StreamMetadata* tag_block) {
+    if (!ends_with_folded(write_path, ".wav") && !ends_with_folded(write_path, ".flac")) {
+        print_to_stream(stderr, "Error: --preserve-hdcd output must be .wav or .flac.\n");
+        return 1;
+    }
+    PreserveRun run;
+    if (!output_guard_begin(run.guard, write_path, overwrite)) return 1;
+
+    char error_text[256] = "";
+    const int32_t input_kind = has_flac_suffix(input_path) ? INPUT_KIND_FLAC : INPUT_KIND_WAV;
+    if (!input_source_open(run.input, input_path, input_kind, error_text, sizeof error_text)) {
+        print_to_stream(stderr, "Error: %s\n", error_text);
+        return 1;
+    }
+    run.input_open = true;
+
+    // Refused before the output is touched: a file already at the write path stays.
+    if (run.input.valid_bits != 16 || run.input.container_bits != 16 || run.input.channels != 2) {
+        print_to_stream(stderr, "Error: --preserve-hdcd requires stereo PCM16 input.\n");
+        return preserve_fail(run);
+    }
+
+    bool created;
+    if (has_flac_suffix(write_path)) {
+        run.metadata = output_metadata(run.input, tag_block);
+        created = output_sink_open_flac(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
+                                        run.metadata.empty() ? nullptr : run.metadata.data(),
+                                        static_cast<uint32_t>(run.metadata.size()), error_text, sizeof error_text);
+    } else {
+        created = output_sink_open_wav(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
+                                       error_text, sizeof error_text);
+    }
+    output_guard_after_create(run.guard, created);
+    if (!created) {
+        print_to_stream(stderr, "Error: %s\n", error_text);
+        return preserve_fail(run);
+    }
+
+    std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
+    if (block == nullptr || !output_sink_allocate(run.output)) {
+        print_out_of_memory();
+        return preserve_fail(run);
+    }
+
+    // This operation clears a cancel request itself: it stands for the copy only.
+    cancel_reset();
+    cancel_install_handler();
+    if (!quiet) print_header(run.input, run.output);
+
+    BlockProgress progress{0, run.input.expected_frames, quiet};
+    for (;;) {
+        const uint32_t frames = input_source_read(run.input, block.get(), BLOCK_FRAMES);
+        if (frames == 0) break;
+        if (output_sink_write_pcm16(run.output, block.get(), frames) < frames) {
+            print_to_stream(stderr, run.output.kind == OUTPUT_KIND_FLAC ? "\nError writing FLAC output.\n"
+                                                                        : "\nError writing WAV/RF64 output.\n");
+            return preserve_fail(run);
+        }
+        if (block_progress_after_block(progress, frames)) return preserve_fail(run);
+    }
+    progress_finish(quiet);
+    if (input_source_failed(run.input)) {
+        print_flac_decode_error();
+        return preserve_fail(run);
+    }
+
+    if (!output_sink_finish(run.output)) {
+        print_to_stream(stderr, run.output.kind == OUTPUT_KIND_FLAC ? "Error finalizing FLAC output.\n"
+                                                                    : "Error finalizing WAV/RF64 output.\n");
+        return preserve_fail(run);
+    }
+    if (!quiet) {
+        print_to_stdout("HDCD signalling samples preserved unchanged.\n");
+        print_to_stdout("\nComplete.\n");
+    }
+    input_source_close(run.input);
+    return 0;
+}

@@ -1,0 +1,126 @@
+#include "platform/file_paths.h"
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The full-path service works on wide strings; 520 wide characters make the
+// 1040-byte result buffer.
+constexpr int FULL_PATH_WIDE_CHARS = 520;
+
+}  // namespace
+
+bool platform_absolute_path(const char* path, char* result, size_t capacity) {
+    wchar_t wide_path[FULL_PATH_WIDE_CHARS];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, FULL_PATH_WIDE_CHARS) == 0) return false;
+    wchar_t full[FULL_PATH_WIDE_CHARS];
+    if (_wfullpath(full, wide_path, FULL_PATH_WIDE_CHARS) == nullptr) return false;
+    const int written = WideCharToMultiByte(CP_UTF8, 0, full, -1, result, static_cast<int>(capacity), nullptr,
+                                            nullptr);
+    return written > 0;
+}
+
+bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity) {
+    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+    const unsigned long code = GetLastError();
+    snprintf(failure, failure_capacity, "Windows error %lu", code);
+    return false;
+}
+
+#else
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+void describe_errno(int code, char* failure, size_t failure_capacity) {
+    snprintf(failure, failure_capacity, "error %lu: %s", static_cast<unsigned long>(code), strerror(code));
+}
+
+// Flushes the file or directory at path to disk.
+int sync_path(const char* path, int flags) {
+    const int descriptor = open(path, flags);
+    if (descriptor < 0) return errno;
+    int code = 0;
+    if (fsync(descriptor) != 0) code = errno;
+    close(descriptor);
+    return code;
+}
+
+}  // namespace
+
+bool platform_absolute_path(const char* path, char* result, size_t capacity) {
+    std::string joined;
+    if (path[0] != '/') {
+        std::vector<char> directory(4096);
+        while (getcwd(directory.data(), directory.size()) == nullptr) {
+            if (errno != ERANGE || directory.size() > (1u << 20)) return false;
+            directory.resize(directory.size() * 2);
+        }
+        joined = directory.data();
+        joined += '/';
+    }
+    joined += path;
+
+    // Fold the components by name: "." vanishes, ".." takes back the one before
+    // it (and stays at the root).
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= joined.size()) {
+        size_t end = joined.find('/', start);
+        if (end == std::string::npos) end = joined.size();
+        const std::string part = joined.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string folded;
+    for (const std::string& part : parts) folded += "/" + part;
+    if (folded.empty()) folded = "/";
+    if (folded.size() >= capacity) return false;
+    memcpy(result, folded.c_str(), folded.size() + 1);
+    return true;
+}
+
+bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity) {
+    // The data must be on disk before the name points at it, or a crash could
+    // leave an empty file where the original used to be.
+    int code = sync_path(source, O_RDONLY);
+    if (code != 0) {
+        describe_errno(code, failure, failure_capacity);
+        return false;
+    }
+    if (rename(source, target) != 0) {
+        describe_errno(errno, failure, failure_capacity);
+        return false;
+    }
+    // And the new name must be on disk before success is reported.
+    const char* slash = strrchr(target, '/');
+    const std::string directory = slash == nullptr ? std::string(".")
+                                  : slash == target ? std::string("/")
+                                                    : std::string(target, static_cast<size_t>(slash - target));
+    code = sync_path(directory.c_str(), O_RDONLY | O_DIRECTORY);
+    // Some file systems cannot sync a directory at all; their renames are as
+    // durable as they get.
+    if (code != 0 && code != EINVAL && code != ENOTSUP) {
+        describe_errno(code, failure, failure_capacity);
+        return false;
+    }
+    return true;
+}
+
+#endif

@@ -1,0 +1,19 @@
+// Path services that need the operating system: making a path absolute and
+// moving a finished file over another one.
+#pragma once
+
+#include <cstddef>
+
+// Writes the absolute form of path into result (capacity bytes with the
+// terminating zero). Relative paths are taken against the current directory;
+// "." and ".." are folded by name, without following links, so the path need
+// not exist. False when the current directory is unknown, the path cannot be
+// converted, or the result does not fit.
+bool platform_absolute_path(const char* path, char* result, size_t capacity);
+
+// Moves source onto target, replacing a file that is there, and returns only
+// once the move is on disk. On failure false, and failure holds the system's
+// error number with its text where the system has one (for example
+// "error 28: No space left on device"); source and target are then as they were
+// unless the failure came after the rename itself.
+bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity);

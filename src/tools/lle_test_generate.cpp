@@ -1,0 +1,71 @@
+#include "tools/lle_test_generate.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "cli/console.h"
+#include "operations/block_size.h"
+#include "operations/operation_messages.h"
+#include "operations/output_guard.h"
+#include "operations/output_sink.h"
+#include "tools/lle_test_signal.h"
+
+namespace {
+
+void lle_test_print_report(const char* output_path) {
+    print_to_stdout("Synthetic HDCD LLE test created: %s\n", output_path);
+    print_to_stdout("Duration: 10.0 s\n");
+    print_to_stdout("Packet type: B\n");
+    print_to_stdout("Peak Extend: Off\n");
+    print_to_stdout("Target sequence: 0.0 dB -> -4.0 dB -> -2.0 dB -> 0.0 dB\n");
+    print_to_stdout("Packet interval: 1000 samples\n");
+    print_to_stdout("\n");
+    print_to_stdout("Next: scan this file with QV-HDCD and FFmpeg, then compare their decoded PCM.\n");
+}
+
+int lle_test_fail(OutputSink& sink, OutputGuard& guard) {
+    output_sink_abandon(sink);
+    output_guard_discard(guard);
+    return 1;
+}
+
+}  // namespace
+
+int lle_test_generate(const char* output_path) {
+    // An existing file is replaced without asking.
+    OutputGuard guard;
+    output_guard_begin(guard, output_path, true);
+    char error_text[256] = "";
+    OutputSink sink{};
+    const bool created = output_sink_open_wav(sink, output_path, LLE_TEST_SAMPLE_RATE, 16, LLE_TEST_FRAMES,
+                                              error_text, sizeof error_text);
+    output_guard_after_create(guard, created);
+    if (!created) {
+        print_to_stream(stderr, "Error: %s\n", error_text);
+        output_guard_discard(guard);
+        return 1;
+    }
+    std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
+    if (!block || !output_sink_allocate(sink)) {
+        print_out_of_memory();
+        return lle_test_fail(sink, guard);
+    }
+
+    LleTestSignal signal;
+    lle_test_signal_init(signal);
+    while (signal.next_frame < LLE_TEST_FRAMES) {
+        const uint32_t frames = static_cast<uint32_t>(std::min<uint64_t>(BLOCK_FRAMES, LLE_TEST_FRAMES - signal.next_frame));
+        lle_test_signal_fill(signal, block.get(), frames);
+        if (output_sink_write_pcm16(sink, block.get(), frames) != frames) {
+            print_to_stream(stderr, "Error writing synthetic test WAV.\n");
+            return lle_test_fail(sink, guard);
+        }
+    }
+    if (!output_sink_finish(sink)) {
+        print_to_stream(stderr, "Error finalizing synthetic test WAV.\n");
+        return lle_test_fail(sink, guard);
+    }
+    lle_test_print_report(output_path);
+    return 0;
+}
