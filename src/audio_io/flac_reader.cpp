@@ -2,7 +2,7 @@
 
 #include "audio_io/flac_library.h"
 #include "cli/console.h"
-#include "platform/special_file.h"
+#include "platform/device_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -116,7 +116,7 @@ bool flac_reader_open(FlacReader& reader, const char* path, char* error_text, si
     // libFLAC would search an endless device such as /dev/zero for a stream
     // forever; such a path is refused as a file that cannot be opened.
     const FLAC__StreamDecoderInitStatus status =
-        platform_is_special_file(path)
+        platform_is_device_file(path)
             ? FLAC__STREAM_DECODER_INIT_STATUS_ERROR_OPENING_FILE
             : flac.stream_decoder_init_file(reader.decoder, path, on_frame, on_metadata, on_error, &reader);
     if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) {

@@ -1,11 +1,11 @@
-#include "platform/special_file.h"
+#include "platform/device_file.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #ifdef _WIN32
 
-bool platform_is_special_file(const char* path) {
+bool platform_is_device_file(const char* path) {
     struct _stat64 status;
     if (_stat64(path, &status) != 0) return false;
     const unsigned kind = status.st_mode & _S_IFMT;
@@ -14,7 +14,7 @@ bool platform_is_special_file(const char* path) {
 
 #else
 
-bool platform_is_special_file(const char* path) {
+bool platform_is_device_file(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0) return false;
     return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
