@@ -1,25 +1,25 @@
-// Helpers shared by the WAV reader, writer and peer tests: byte-level file
-// building and per-test scratch files.
+// Helpers shared by the WAV and FLAC reader and writer tests; the flac and metaflac
+// commands and python3-soundfile serve as independent makers and checkers of files.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <unistd.h>
+#include <tuple>
+#include <utility>
 #include <vector>
 
-namespace wav_test {
+#include <sys/wait.h>
+
+namespace io_test {
 
 using Bytes = std::vector<uint8_t>;
 
 inline void put_le(Bytes& out, uint64_t value, int width) {
     for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-inline void put_text(Bytes& out, const char* four) {
-    out.insert(out.end(), four, four + 4);
 }
 
 inline Bytes concat(std::initializer_list<Bytes> parts) {
@@ -28,81 +28,120 @@ inline Bytes concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// A chunk with its header; the declared size defaults to the body length, and
-// an odd body gets its pad byte unless told otherwise.
-inline Bytes chunk(const char* id, const Bytes& body, int64_t declared = -1, bool pad = true) {
+// Little-endian fields given as {value, width in bytes}.
+inline Bytes le(std::initializer_list<std::pair<uint64_t, int>> fields) {
     Bytes out;
-    put_text(out, id);
-    put_le(out, declared < 0 ? body.size() : static_cast<uint64_t>(declared), 4);
-    out.insert(out.end(), body.begin(), body.end());
-    if (pad && body.size() % 2 == 1) out.push_back(0);
+    for (const auto& [value, width] : fields) put_le(out, value, width);
     return out;
 }
 
-inline Bytes fmt_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int32_t block_align = -1) {
-    const uint16_t align = block_align < 0 ? static_cast<uint16_t>(channels * (bits / 8)) : static_cast<uint16_t>(block_align);
-    Bytes out;
-    put_le(out, tag, 2);
-    put_le(out, channels, 2);
-    put_le(out, rate, 4);
-    put_le(out, static_cast<uint64_t>(rate) * align, 4);
-    put_le(out, align, 2);
-    put_le(out, bits, 2);
-    return out;
+// A chunk declaring the body's length unless told otherwise; an odd body gets its pad byte.
+inline Bytes chunk(const char* id, const Bytes& body, int64_t declared = -1) {
+    return concat({Bytes(id, id + 4), le({{declared < 0 ? body.size() : static_cast<uint64_t>(declared), 4}}), body,
+                   Bytes(body.size() % 2, 0)});
 }
 
-// A 40-byte WAVE_FORMAT_EXTENSIBLE body; sub_format is the GUID's first byte
-// (1 integer PCM, 3 float).
-inline Bytes extensible_body(uint16_t bits, uint16_t valid_bits, uint8_t sub_format = 1) {
-    Bytes out = fmt_body(0xFFFE, 2, 44100, bits);
-    put_le(out, 22, 2);
-    put_le(out, valid_bits, 2);
-    put_le(out, 3, 4);  // channel mask: front left and right
-    const uint8_t guid_tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    out.push_back(sub_format);
-    out.push_back(0x00);
-    out.insert(out.end(), guid_tail, guid_tail + 14);
-    return out;
+// A fmt body at 44100 Hz. With valid_bits set it is WAVE_FORMAT_EXTENSIBLE, whose
+// sub-format GUID starts with sub_format (1 integer PCM, 3 float).
+inline Bytes fmt_body(uint16_t channels, uint16_t bits, uint16_t valid_bits = 0, int align = -1, uint8_t sub_format = 1) {
+    const uint64_t block_align = align < 0 ? channels * bits / 8 : align;
+    const Bytes out = le({{valid_bits ? 0xFFFE : 1, 2}, {channels, 2}, {44100, 4}, {44100 * block_align, 4}, {block_align, 2}, {bits, 2}});
+    if (valid_bits == 0) return out;
+    return concat({out, le({{22, 2}, {valid_bits, 2}, {3, 4}}),  // channel mask: front left and right
+                   {sub_format, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}});
 }
 
-// "RIFF"/"RF64" + size + "WAVE" + the chunks.
 inline Bytes wave(const char* form, const Bytes& chunks) {
-    Bytes out;
-    put_text(out, form);
-    put_le(out, std::string(form) == "RF64" ? 0xFFFFFFFFu : chunks.size() + 4, 4);
-    put_text(out, "WAVE");
-    out.insert(out.end(), chunks.begin(), chunks.end());
-    return out;
+    const bool rf64 = std::string(form) == "RF64";
+    return concat({Bytes(form, form + 4), le({{rf64 ? 0xFFFFFFFFu : chunks.size() + 4, 4}}), {'W', 'A', 'V', 'E'}, chunks});
 }
 
-// A path unique to the running test (and process), in the test temp directory.
-inline std::string scratch_path(const std::string& suffix) {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) {
-        if (c == '/') c = '_';
+// Interleaved samples of the given width: both extremes first, then pseudo-random values.
+inline std::vector<int32_t> test_signal(size_t count, int bits, uint32_t seed) {
+    const int32_t high = (1 << (bits - 1)) - 1;
+    std::vector<int32_t> samples = {-high - 1, high, high, -high - 1};
+    for (uint32_t state = seed * 2654435761u + 1; samples.size() < count;) {
+        state = state * 1664525u + 1013904223u;
+        samples.push_back(static_cast<int32_t>(state) >> (32 - bits));
     }
-    return ::testing::TempDir() + "qv_" + std::to_string(static_cast<long>(getpid())) + "_" + name + "_" + suffix;
+    samples.resize(count);
+    return samples;
 }
+
+// Everything a reader delivers, in requests of the given number of frames.
+template <class Reader, class Count>
+std::vector<int32_t> read_all(Reader& reader, Count (*read)(Reader&, int32_t*, Count), Count request) {
+    std::vector<int32_t> all, block(2 * request);
+    while (const Count frames = read(reader, block.data(), request)) all.insert(all.end(), block.begin(), block.begin() + 2 * frames);
+    return all;
+}
+
+// A fresh directory, removed at the end.
+struct TempDir {
+    char path[32] = "/tmp/qv-io-test-XXXXXX";
+    TempDir() { EXPECT_NE(mkdtemp(path), nullptr); }
+    ~TempDir() { std::system((std::string("rm -rf '") + path + "'").c_str()); }
+    std::string file(const std::string& name) const { return std::string(path) + "/" + name; }
+};
 
 inline void write_file(const std::string& path, const Bytes& bytes) {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
-    if (!bytes.empty()) {
-        ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    }
-    ASSERT_EQ(fclose(file), 0);
+    const bool written = bytes.empty() || fwrite(bytes.data(), bytes.size(), 1, file) == 1;
+    ASSERT_TRUE(fclose(file) == 0 && written) << path;
 }
 
-inline Bytes read_file(const std::string& path) {
+// Little-endian signed samples of width bytes each.
+inline Bytes to_raw(const std::vector<int32_t>& samples, int width) {
     Bytes bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-    fclose(file);
+    for (int32_t sample : samples) put_le(bytes, static_cast<uint32_t>(sample), width);
     return bytes;
 }
 
-}  // namespace wav_test
+// Runs a command quietly and returns its exit status.
+inline int run(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a command and returns what it printed on stdout.
+inline std::string capture(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    for (int c; (c = fgetc(pipe)) != EOF;) output.push_back(static_cast<char>(c));
+    pclose(pipe);
+    return output;
+}
+
+inline Bytes read_file(const std::string& path) {
+    const std::string text = capture("cat '" + path + "'");
+    return Bytes(text.begin(), text.end());
+}
+
+// The python3-soundfile peer (tests/peers/soundfile_peer.py); 77 when soundfile is missing.
+const int PEER_MISSING = 77;
+inline int run_peer(const std::string& arguments) {
+    return run("/usr/bin/python3 '" QV_SOURCE_DIR "/tests/peers/soundfile_peer.py' " + arguments);
+}
+
+// Encodes interleaved stereo samples with the flac command; extra carries further options.
+inline void flac_encode(const TempDir& dir, const std::string& flac_path, const std::vector<int32_t>& samples, uint32_t bits,
+                        uint32_t sample_rate, const std::string& extra = "") {
+    write_file(dir.file("encode-input.raw"), to_raw(samples, (bits + 7) / 8));
+    ASSERT_EQ(run("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=" + std::to_string(bits) + " --sample-rate=" + std::to_string(sample_rate) + " " + extra +
+                  " -o '" + flac_path + "' '" + dir.file("encode-input.raw") + "'"),
+              0);
+}
+
+// The metadata block types of a FLAC file in file order, as metaflac lists them.
+inline std::vector<int> block_types(const std::string& flac_path) {
+    std::vector<int> types;
+    const std::string listing = capture("metaflac --list '" + flac_path + "'");
+    for (size_t at = listing.find("METADATA block #"); at != std::string::npos; at = listing.find("METADATA block #", at + 1)) {
+        types.push_back(std::atoi(listing.c_str() + listing.find("type: ", at) + 6));
+    }
+    return types;
+}
+
+}  // namespace io_test

@@ -1,0 +1,114 @@
+"""The Windows program as shipped, Windows file names, and its outputs against the Linux program's."""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import unittest
+
+import numpy as np
+
+import harness
+import hdcd_inputs as inputs
+
+WINDOWS_ONLY = unittest.skipUnless(harness.ON_WINDOWS_BUILD, "checks the Windows program")
+# The runtime is linked in and libFLAC.dll loaded at run time: nothing else is needed.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "ntdll.dll",
+               "ucrtbase.dll", "ws2_32.dll", "bcrypt.dll"}
+VERSION_STRINGS = {"CompanyName": "Varnel", "FileDescription": "Varnel HDCD Audio Converter", "FileVersion": "1.0.1.0",
+                   "LegalCopyright": "Copyright (c) 2026 Varnel. All rights reserved.", "ProductName": "QV-HDCD",
+                   "OriginalFilename": "qv-hdcd.exe", "ProductVersion": "1.0.1.0"}
+
+
+def tool_output(*command):
+    return subprocess.run(command, check=True, stdout=subprocess.PIPE).stdout
+
+
+@WINDOWS_ONLY
+class WindowsExecutableTest(harness.CliTestCase):
+    def test_imports_and_resources(self):
+        dump = tool_output("x86_64-w64-mingw32-objdump", "-p", harness.PROGRAM).decode()
+        imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
+        self.assertIn("kernel32.dll", imported)
+        self.assertEqual(imported - SYSTEM_DLLS, set())
+
+        version = tool_output("wrestool", "--extract", "--raw", "--type=version", harness.PROGRAM)
+        # VS_FIXEDFILEINFO: signature, structure version, then file and product version 1.0.1.0.
+        fixed = version.find(struct.pack("<I", 0xFEEF04BD))
+        self.assertEqual(struct.unpack_from("<4I", version, fixed + 8), (0x10000, 0x10000) * 2)
+        text = version[:len(version) // 2 * 2].decode("utf-16-le", "replace")
+        for name, value in VERSION_STRINGS.items():
+            self.assertRegex(text, re.escape(name) + "\0+" + re.escape(value) + "\0")
+
+        icon = self.path("icon.ico")
+        subprocess.run(["wrestool", "--extract", "--type=group_icon", "--output", icon, harness.PROGRAM], check=True)
+        sizes = re.findall(r"--width=(\d+)", tool_output("icotool", "--list", icon).decode())
+        self.assertEqual(sorted(map(int, sizes)), [16, 32, 48, 256])
+        manifest = tool_output("wrestool", "--extract", "--raw", "--type=24", harness.PROGRAM).decode()
+        self.assertRegex(manifest, r"<activeCodePage[^>]*>UTF-8</activeCodePage>")
+
+    def test_flac_status_with_and_without_the_library(self):
+        self.assertOutcome(self.run_program(["--flac-status"]), 0, b"FLAC support: available\n")
+        os.makedirs(self.path("alone"))
+        shutil.copyfile(harness.PROGRAM, self.path("alone", "qv-hdcd.exe"))
+        result = self.run_program(["--flac-status"], program=self.path("alone", "qv-hdcd.exe"))
+        self.assertEqual((result.status, result.stderr), (2, b""), result)
+        # 126 is ERROR_MOD_NOT_FOUND; the system's text follows without its line break and full stop.
+        self.assertRegex(result.stdout, rb"^FLAC support: unavailable\nUnable to load libFLAC\.dll "
+                                        rb"\(Windows error 126: [^\r\n]*[^\r\n. ]\)\.\n\Z")
+
+
+class FileNameTest(harness.CliTestCase):
+    def setUp(self):
+        super().setUp()
+        self.assertEqual(self.run_program(["--quiet", inputs.make_lle(self), "ref.wav"]).status, 0)
+        self.reference = harness.read_bytes(self.path("ref.wav"))
+
+    @WINDOWS_ONLY
+    def test_one_file_named_two_ways_is_decoded_in_place(self):
+        os.makedirs(self.path("sub"))
+        # Under wine the Unix root is drive Z:.
+        full = "Z:" + self.path("in.wav").replace("/", "\\")
+        for output in [".\\in.wav", "IN.WAV", "sub\\..\\In.Wav", full, full.upper()]:
+            with self.subTest(output=output):
+                inputs.write_file(self, "in.wav", harness.read_bytes(self.path("lle.wav")))
+                self.assertOutcome(self.run_program(["--eac", "in.wav", output]), 0)
+                # One file, under its old name, now holding the decode.
+                self.assertFiles(["lle.wav", "ref.wav", "in.wav"])
+                self.assertEqual(harness.read_bytes(self.path("in.wav")), self.reference)
+
+    def test_name_outside_the_ansi_code_page(self):
+        stem = "Müller – 日本語の曲 Ελληνικά"
+        os.rename(self.path("lle.wav"), self.path(stem + ".wav"))
+        self.assertOutcome(self.run_program(["--quiet", stem + ".wav", stem + " (decoded).wav"]), 0)
+        self.assertEqual(harness.read_bytes(self.path(stem + " (decoded).wav")), self.reference)
+        self.assertFiles([stem + ".wav", stem + " (decoded).wav", "ref.wav"])
+
+
+@WINDOWS_ONLY
+class SameOutputAsLinuxTest(harness.CliTestCase):
+    def test_outputs_match_the_linux_build(self):
+        linux = os.path.join(harness.BINARY_DIR, "qv-hdcd")
+        if not (harness.BINARY_DIR and os.access(linux, os.X_OK)):
+            self.skipTest("no Linux build beside the wine tests")
+        for step in [["--make-lle-test", "{}lle.wav"], ["--quiet", "{}lle.wav", "{}decoded.wav"],
+                     ["--quiet", "{}lle.wav", "{}decoded.flac", "--title", "Track", "--artist", "Värnel"],
+                     ["--quiet", "--preserve-hdcd", "{}lle.wav", "{}preserved.flac"],
+                     ["--quiet", "{}preserved.flac", "{}from-flac.wav"]]:
+            self.assertEqual(subprocess.run([linux] + [a.format("linux-") for a in step], cwd=self.dir,
+                                            stdout=subprocess.PIPE).returncode, 0, step)
+            self.assertEqual(self.run_program([a.format("windows-") for a in step]).status, 0, step)
+        for name in ("lle.wav", "decoded.wav", "from-flac.wav"):
+            self.assertEqual(*(harness.read_bytes(self.path(side + name)) for side in ("windows-", "linux-")), name)
+        # Two libFLAC builds may frame the same samples differently (their
+        # encoders' choices rest on floating point): same samples and tags.
+        for name, shift in (("decoded.flac", 8), ("preserved.flac", 16)):
+            windows, linux = (inputs.read_pcm(self.path(side + name), shift) for side in ("windows-", "linux-"))
+            np.testing.assert_array_equal(windows[0], linux[0])
+            self.assertEqual(windows[1], linux[1])
+            self.assertEqual(*(tool_output("metaflac", "--export-tags-to=-", self.path(side + name))
+                               for side in ("windows-", "linux-")), name)
+
+
+if __name__ == "__main__":
+    harness.main()
