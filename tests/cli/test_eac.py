@@ -45,7 +45,9 @@ class EacTest(harness.CliTestCase):
         ]
         os.mkdir(self.path("sub"))
         for source, target, link in cases:
-            if not POSIX and (link or source.lower() != target.lower()):
+            # Links, and letter case (the Windows build test covers it), are
+            # left to the POSIX build.
+            if not POSIX and (link or os.path.basename(source) != os.path.basename(target)):
                 continue
             with self.subTest(source=source, target=target):
                 name = os.path.basename(source)
