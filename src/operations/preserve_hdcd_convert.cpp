@@ -19,19 +19,6 @@
 
 namespace {
 
-bool ends_with_folded(const char* path, const char* suffix) {
-    const size_t length = strlen(path);
-    const size_t suffix_length = strlen(suffix);
-    if (length < suffix_length) return false;
-    const char* tail = path + length - suffix_length;
-    for (size_t i = 0; i < suffix_length; ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
 // Everything a run owns; released on every way out.
 struct PreserveRun {
     InputSource input{};
@@ -82,7 +69,7 @@ void print_header(const InputSource& input, const OutputSink& output) {
 
 int preserve_hdcd_convert(const char* input_path, const char* write_path, bool quiet, bool overwrite,
                           FLAC__StreamMetadata* tag_block) {
-    if (!ends_with_folded(write_path, ".wav") && !ends_with_folded(write_path, ".flac")) {
+    if (!path_has_suffix(write_path, ".wav") && !path_has_suffix(write_path, ".flac")) {
         print_to_stream(stderr, "Error: --preserve-hdcd output must be .wav or .flac.\n");
         return 1;
     }
