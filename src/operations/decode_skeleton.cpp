@@ -19,9 +19,6 @@
 
 namespace {
 
-const char* const FLAC_WRITE_ERROR = "\nError writing FLAC output.\n";
-const char* const FLAC_FINISH_ERROR = "Error finalizing FLAC output.\n";
-const char* const WAV_FINISH_ERROR = "Error finalizing WAV/RF64 output.\n";
 const char* const RC1_RESTRICTION = "Error: RC1 decoding remains restricted to original PCM16 HDCD input.\n";
 
 // What sets one decode variant apart from the others.
@@ -40,17 +37,17 @@ struct DecodeTexts {
 const DecodeTexts DECODE_VARIANTS[] = {
     // DECODE_WAV_TO_WAV
     {INPUT_KIND_WAV, OUTPUT_KIND_WAV, "Error: Alpha 5 decoding is restricted to original PCM16 input.\n",
-     "\nInput:  %u Hz, PCM16, stereo WAV\n", nullptr, true, "\nError writing output.\n", WAV_FINISH_ERROR,
+     "\nInput:  %u Hz, PCM16, stereo WAV\n", nullptr, true, "\nError writing output.\n", OUTPUT_WAV_FINISH_ERROR,
      "Error: output exceeded RIFF WAV size limit; RF64 is not yet enabled.\n"},
     // DECODE_FLAC_TO_FLAC
     {INPUT_KIND_FLAC, OUTPUT_KIND_FLAC, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo FLAC\n", "FLAC", false,
-     FLAC_WRITE_ERROR, FLAC_FINISH_ERROR, nullptr},
+     OUTPUT_FLAC_WRITE_ERROR, OUTPUT_FLAC_FINISH_ERROR, nullptr},
     // DECODE_FLAC_TO_WAV
     {INPUT_KIND_FLAC, OUTPUT_KIND_WAV, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo FLAC\n", "WAV/RF64",
-     false, "\nError writing WAV output.\n", WAV_FINISH_ERROR, nullptr},
+     false, "\nError writing WAV output.\n", OUTPUT_WAV_FINISH_ERROR, nullptr},
     // DECODE_WAV_TO_FLAC
     {INPUT_KIND_WAV, OUTPUT_KIND_FLAC, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo WAV/RF64\n", "FLAC", false,
-     FLAC_WRITE_ERROR, FLAC_FINISH_ERROR, nullptr},
+     OUTPUT_FLAC_WRITE_ERROR, OUTPUT_FLAC_FINISH_ERROR, nullptr},
 };
 
 // Everything one run holds; released on every way out by decode_run_release.

@@ -13,3 +13,7 @@ void print_flac_decode_error() {
 void print_output_exists() {
     print_to_stream(stderr, "Error: output file exists. Use --overwrite to replace it.\n");
 }
+
+const char OUTPUT_FLAC_WRITE_ERROR[] = "\nError writing FLAC output.\n";
+const char OUTPUT_FLAC_FINISH_ERROR[] = "Error finalizing FLAC output.\n";
+const char OUTPUT_WAV_FINISH_ERROR[] = "Error finalizing WAV/RF64 output.\n";

@@ -10,3 +10,8 @@ void print_flac_decode_error();
 
 // "Error: output file exists. Use --overwrite to replace it.\n" on stderr.
 void print_output_exists();
+
+// Write and finishing failures of the decode and preserve loops.
+extern const char OUTPUT_FLAC_WRITE_ERROR[];   // "\nError writing FLAC output.\n"
+extern const char OUTPUT_FLAC_FINISH_ERROR[];  // "Error finalizing FLAC output.\n"
+extern const char OUTPUT_WAV_FINISH_ERROR[];   // "Error finalizing WAV/RF64 output.\n"
