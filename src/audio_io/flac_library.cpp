@@ -1,5 +1,6 @@
 #include "audio_io/flac_library.h"
 
+#include "cli/console.h"
 #include "platform/dynamic_library.h"
 
 #include <cstdio>
@@ -23,7 +24,8 @@ template <typename Function>
 bool bind(Function& slot, const char* name) {
     void* address = platform_library_symbol(library.module, name);
     if (address == nullptr) {
-        snprintf(library.error_text, sizeof library.error_text, "libFLAC.dll is missing required export: %s", name);
+        snprintf(library.error_text, sizeof library.error_text, "%s is missing required export: %s",
+                 LIBRARY_DISPLAY_NAME, name);
         return false;
     }
     slot = reinterpret_cast<Function>(address);
@@ -102,6 +104,12 @@ bool flac_library_available() { return flac_library_load(); }
 const char* flac_library_error_text() {
     if (!library.attempted) flac_library_load();
     return library.error_text;
+}
+
+bool flac_library_require(char* error_text, size_t error_capacity) {
+    if (flac_library_load()) return true;
+    format_to_buffer(error_text, error_capacity, "%s", library.error_text);
+    return false;
 }
 
 void flac_library_unload() {

@@ -5,6 +5,7 @@
 #include <FLAC/stream_decoder.h>
 #include <FLAC/stream_encoder.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // The library and its entry points, bound by name. Each pointer has the type of
@@ -54,6 +55,10 @@ bool flac_library_available();
 
 // The last load failure as a sentence, or "" when there was none.
 const char* flac_library_error_text();
+
+// flac_library_load for an operation that cannot go on without the library: on
+// failure the load's sentence is copied to error_text.
+bool flac_library_require(char* error_text, size_t error_capacity);
 
 // Releases the library so that a later call loads it afresh.
 void flac_library_unload();

@@ -98,10 +98,7 @@ void reach_end(FlacReader& reader) {
 
 bool flac_reader_open(FlacReader& reader, const char* path, char* error_text, size_t error_capacity) {
     reader = FlacReader{};
-    if (!flac_library_load()) {
-        format_to_buffer(error_text, error_capacity, "%s", flac_library_error_text());
-        return false;
-    }
+    if (!flac_library_require(error_text, error_capacity)) return false;
     const FlacLibrary& flac = flac_library_entry_points();
     reader.decoder = flac.stream_decoder_new();
     if (reader.decoder == nullptr) {

@@ -10,10 +10,6 @@ namespace {
 
 const uint32_t MAX_COMMENTS = 14;
 
-void copy_library_error(char* error_text, size_t error_capacity) {
-    format_to_buffer(error_text, error_capacity, "%s", flac_library_error_text());
-}
-
 }  // namespace
 
 bool metadata_tags_any(const MetadataTags& tags) {
@@ -48,11 +44,11 @@ FLAC__StreamMetadata* tags_build_vorbis_comment(const MetadataTags& tags, char* 
         {"COMPOSER", tags.composer},
         {"COPYRIGHT", tags.copyright},
     };
+    // Absent and empty values are left out by vorbis_comment_block_create.
     const char* names[MAX_COMMENTS];
     const char* values[MAX_COMMENTS];
     uint32_t count = 0;
     for (const auto& field : fields) {
-        if (field.value == nullptr || field.value[0] == '\0') continue;
         names[count] = field.name;
         values[count] = field.value;
         ++count;
@@ -65,10 +61,7 @@ FLAC__StreamMetadata* tags_build_vorbis_comment(const MetadataTags& tags, char* 
 
 FLAC__StreamMetadata* vorbis_comment_block_create(const char* const* names, const char* const* values,
                                                   uint32_t count, char* error_text, size_t error_capacity) {
-    if (!flac_library_load()) {
-        copy_library_error(error_text, error_capacity);
-        return nullptr;
-    }
+    if (!flac_library_require(error_text, error_capacity)) return nullptr;
     const FlacLibrary& flac = flac_library_entry_points();
     FLAC__StreamMetadata* block = flac.metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
     if (block == nullptr) {

@@ -22,5 +22,8 @@ uint64_t pcm_stream_info_expected_frames(const PcmStreamInfo& info);
 // opened reader never has).
 const char* pcm_stream_info_depth_name(const PcmStreamInfo& info);
 
+// True for the three pairs of container and valid bits that have a name above.
+bool pcm_stream_info_depth_supported(const PcmStreamInfo& info);
+
 // "RF64" for a non-zero RF64 flag (of a reader or a writer), else "WAV".
 const char* wav_container_name(int32_t rf64_flag);

@@ -107,9 +107,7 @@ const char* walk_chunks(WavReader& reader, ChunkWalk& walk) {
                 info.data_size = size;
             }
             if (info.format_tag != FORMAT_PCM || info.channel_count != 2) return MESSAGE_NOT_STEREO_PCM;
-            const bool depth_ok = (info.container_bits == 16 && info.valid_bits == 16) ||
-                                  (info.container_bits == 24 && (info.valid_bits == 20 || info.valid_bits == 24));
-            if (!depth_ok) return MESSAGE_DEPTH;
+            if (!pcm_stream_info_depth_supported(info)) return MESSAGE_DEPTH;
             return nullptr;  // the stream now stands at the first sample byte
         }
 

@@ -166,8 +166,8 @@ int32_t hdcd_apply_gain(int32_t value, int32_t gain_index) {
 void hdcd_decoder_init(HdcdDecoder& decoder, uint32_t sample_rate) {
     std::memset(&decoder, 0, sizeof decoder);
     decoder.sample_rate = sample_rate;
-    decoder.left.detector.timer_reload = 2u * sample_rate;
-    decoder.right.detector.timer_reload = 2u * sample_rate;
+    hdcd_channel_reset(decoder.left, sample_rate);
+    hdcd_channel_reset(decoder.right, sample_rate);
 }
 
 void hdcd_decoder_process(HdcdDecoder& decoder, int32_t* samples, uint64_t frames) {

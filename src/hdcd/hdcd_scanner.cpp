@@ -161,8 +161,8 @@ void hdcd_scanner_init(HdcdScanner& scanner, uint32_t sample_rate, uint32_t bits
     for (uint32_t k = 0; k < scanner.position_count; ++k) {
         HdcdScanPosition& position = scanner.positions[k];
         position.bit_shift = k;
-        position.left.detector.timer_reload = 2u * sample_rate;
-        position.right.detector.timer_reload = 2u * sample_rate;
+        hdcd_channel_reset(position.left, sample_rate);
+        hdcd_channel_reset(position.right, sample_rate);
     }
 }
 
@@ -188,11 +188,7 @@ void hdcd_scanner_summary(const HdcdScanner& scanner, HdcdSummary& summary) {
             best = k;
         }
     }
-    if (best_score == 0) {
-        std::memset(&summary, 0, sizeof summary);
-        summary.bit_position = -1;
-        return;
-    }
+    // Without a valid packet anywhere this is position 0, which reports no HDCD.
     const HdcdScanPosition& position = scanner.positions[best];
     hdcd_summary_from_channels(position.left, position.right, position.stereo_mismatch_samples,
                                static_cast<int32_t>(position.bit_shift), summary);

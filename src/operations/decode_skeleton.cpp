@@ -1,7 +1,5 @@
 #include "operations/decode_skeleton.h"
 
-#include <FLAC/format.h>
-
 #include <memory>
 #include <new>
 
@@ -12,6 +10,7 @@
 #include "hdcd/hdcd_summary.h"
 #include "operations/block_progress.h"
 #include "operations/block_size.h"
+#include "operations/flac_output_metadata.h"
 #include "operations/input_source.h"
 #include "operations/operation_messages.h"
 #include "operations/output_guard.h"
@@ -20,6 +19,7 @@
 namespace {
 
 const char* const RC1_RESTRICTION = "Error: RC1 decoding remains restricted to original PCM16 HDCD input.\n";
+const char* const FLAC_INPUT_LINE = "\nInput:  %u Hz, PCM16, stereo FLAC\n";
 
 // What sets one decode variant apart from the others.
 struct DecodeTexts {
@@ -40,22 +40,23 @@ const DecodeTexts DECODE_VARIANTS[] = {
      "\nInput:  %u Hz, PCM16, stereo WAV\n", nullptr, true, "\nError writing output.\n", OUTPUT_WAV_FINISH_ERROR,
      "Error: output exceeded RIFF WAV size limit; RF64 is not yet enabled.\n"},
     // DECODE_FLAC_TO_FLAC
-    {INPUT_KIND_FLAC, OUTPUT_KIND_FLAC, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo FLAC\n", "FLAC", false,
+    {INPUT_KIND_FLAC, OUTPUT_KIND_FLAC, RC1_RESTRICTION, FLAC_INPUT_LINE, "FLAC", false,
      OUTPUT_FLAC_WRITE_ERROR, OUTPUT_FLAC_FINISH_ERROR, nullptr},
     // DECODE_FLAC_TO_WAV
-    {INPUT_KIND_FLAC, OUTPUT_KIND_WAV, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo FLAC\n", "WAV/RF64",
+    {INPUT_KIND_FLAC, OUTPUT_KIND_WAV, RC1_RESTRICTION, FLAC_INPUT_LINE, "WAV/RF64",
      false, "\nError writing WAV output.\n", OUTPUT_WAV_FINISH_ERROR, nullptr},
     // DECODE_WAV_TO_FLAC
     {INPUT_KIND_WAV, OUTPUT_KIND_FLAC, RC1_RESTRICTION, "\nInput:  %u Hz, PCM16, stereo WAV/RF64\n", "FLAC", false,
      OUTPUT_FLAC_WRITE_ERROR, OUTPUT_FLAC_FINISH_ERROR, nullptr},
 };
 
-// Everything one run holds; released on every way out by decode_run_release.
+// Everything one run holds; decode_run_fail releases it on every failure path.
 struct DecodeRun {
     const DecodeTexts* texts;
     OutputGuard guard;
     InputSource source;
     OutputSink sink;
+    FlacOutputMetadata metadata;  // referred to by the FLAC writer until it is finished
     std::unique_ptr<int32_t[]> block;
 };
 
@@ -68,54 +69,15 @@ int decode_run_fail(DecodeRun& run) {
     return 1;
 }
 
-// The FLAC output's metadata: the input's carried blocks for FLAC input, with
-// their Vorbis comments replaced by the tag block when there is one; the tag
-// block alone for WAV input. `list` receives a new array only when one is needed.
-bool decode_flac_metadata(DecodeRun& run, FLAC__StreamMetadata* tag_block,
-                          std::unique_ptr<FLAC__StreamMetadata*[]>& list, FLAC__StreamMetadata**& blocks,
-                          uint32_t& count) {
-    if (run.source.kind != INPUT_KIND_FLAC) {
-        blocks = nullptr;
-        count = 0;
-        if (tag_block == nullptr) return true;
-        list.reset(new (std::nothrow) FLAC__StreamMetadata*[1]);
-        if (!list) return false;
-        list[0] = tag_block;
-        blocks = list.get();
-        count = 1;
-        return true;
-    }
-    const FlacReader& reader = run.source.flac;
-    if (tag_block == nullptr) {
-        blocks = reader.carried_blocks;
-        count = reader.carried_count;
-        return true;
-    }
-    list.reset(new (std::nothrow) FLAC__StreamMetadata*[reader.carried_count + 1u]);
-    if (!list) return false;
-    count = 0;
-    for (uint32_t i = 0; i < reader.carried_count; ++i) {
-        if (reader.carried_blocks[i]->type != FLAC__METADATA_TYPE_VORBIS_COMMENT) list[count++] = reader.carried_blocks[i];
-    }
-    list[count++] = tag_block;
-    blocks = list.get();
-    return true;
-}
-
 bool decode_open_output(DecodeRun& run, const char* write_path, FLAC__StreamMetadata* tag_block) {
     char error_text[256] = "";
     const InputSource& source = run.source;
     bool created;
     if (run.texts->output_kind == OUTPUT_KIND_FLAC) {
-        std::unique_ptr<FLAC__StreamMetadata*[]> list;
-        FLAC__StreamMetadata** blocks = nullptr;
-        uint32_t count = 0;
-        if (!decode_flac_metadata(run, tag_block, list, blocks, count)) {
-            print_to_stream(stderr, "Error: out of memory while preparing FLAC metadata.\n");
-            return false;
-        }
-        created = output_sink_open_flac(run.sink, write_path, source.sample_rate, 24, source.expected_frames, blocks,
-                                        count, error_text, sizeof error_text);
+        if (!flac_output_metadata_build(run.metadata, source, tag_block)) return false;
+        created = output_sink_open_flac(run.sink, write_path, source.sample_rate, 24, source.expected_frames,
+                                        flac_output_metadata_blocks(run.metadata), run.metadata.count, error_text,
+                                        sizeof error_text);
     } else {
         created = output_sink_open_wav(run.sink, write_path, source.sample_rate, 24, source.expected_frames,
                                        error_text, sizeof error_text);

@@ -1,10 +1,8 @@
 #include "operations/preserve_hdcd_convert.h"
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "cli/banner.h"
 #include "cli/cancellation.h"
@@ -12,6 +10,7 @@
 #include "cli/flac_suffix.h"
 #include "operations/block_progress.h"
 #include "operations/block_size.h"
+#include "operations/flac_output_metadata.h"
 #include "operations/input_source.h"
 #include "operations/operation_messages.h"
 #include "operations/output_guard.h"
@@ -24,34 +23,17 @@ struct PreserveRun {
     InputSource input{};
     OutputSink output{};
     OutputGuard guard{};
-    std::vector<FLAC__StreamMetadata*> metadata;  // referred to by the FLAC writer until it is finished
-    bool input_open = false;
+    FlacOutputMetadata metadata{};  // referred to by the FLAC writer until it is finished
 };
 
-// The failure exit: ends a writer that is still open without completing it,
-// removes the file this run created, closes the input. Always 1.
+// The failure exit once the input is open: ends a writer that is still open
+// without completing it, removes the file this run created, closes the input.
+// Always 1.
 int preserve_fail(PreserveRun& run) {
     output_sink_abandon(run.output);
     output_guard_discard(run.guard);
-    if (run.input_open) input_source_close(run.input);
-    run.input_open = false;
+    input_source_close(run.input);
     return 1;
-}
-
-// The FLAC metadata of the output. From FLAC input the carried comment and
-// picture blocks pass unchanged; a tag block from the command line takes the
-// place of the input's comments and follows its pictures.
-std::vector<FLAC__StreamMetadata*> output_metadata(const InputSource& input, FLAC__StreamMetadata* tag_block) {
-    std::vector<FLAC__StreamMetadata*> blocks;
-    if (input.kind == INPUT_KIND_FLAC) {
-        for (uint32_t i = 0; i < input.flac.carried_count; ++i) {
-            FLAC__StreamMetadata* block = input.flac.carried_blocks[i];
-            if (tag_block != nullptr && block->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) continue;
-            blocks.push_back(block);
-        }
-    }
-    if (tag_block != nullptr) blocks.push_back(tag_block);
-    return blocks;
 }
 
 void print_header(const InputSource& input, const OutputSink& output) {
@@ -82,7 +64,6 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
         print_to_stream(stderr, "Error: %s\n", error_text);
         return 1;
     }
-    run.input_open = true;
 
     // Refused before the output is touched: a file already at the write path stays.
     if (run.input.valid_bits != 16 || run.input.container_bits != 16 || run.input.channels != 2) {
@@ -92,10 +73,10 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
 
     bool created;
     if (has_flac_suffix(write_path)) {
-        run.metadata = output_metadata(run.input, tag_block);
+        if (!flac_output_metadata_build(run.metadata, run.input, tag_block)) return preserve_fail(run);
         created = output_sink_open_flac(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
-                                        run.metadata.empty() ? nullptr : run.metadata.data(),
-                                        static_cast<uint32_t>(run.metadata.size()), error_text, sizeof error_text);
+                                        flac_output_metadata_blocks(run.metadata), run.metadata.count, error_text,
+                                        sizeof error_text);
     } else {
         created = output_sink_open_wav(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
                                        error_text, sizeof error_text);

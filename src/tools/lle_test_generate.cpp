@@ -43,8 +43,7 @@ int lle_test_generate(const char* output_path) {
     output_guard_after_create(guard, created);
     if (!created) {
         print_to_stream(stderr, "Error: %s\n", error_text);
-        output_guard_discard(guard);
-        return 1;
+        return lle_test_fail(sink, guard);
     }
     std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
     if (!block || !output_sink_allocate(sink)) {

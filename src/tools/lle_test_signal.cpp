@@ -7,6 +7,8 @@
 namespace {
 
 constexpr double TONE_RADIANS_PER_SECOND = 6264.335751258048;  // 2 pi x 997 Hz
+constexpr uint32_t FIRST_PACKET_FRAME = 256;
+constexpr uint32_t PACKET_INTERVAL = 1000;
 
 int32_t tone_sample(double phase, double amplitude, uint32_t scrambled_bit) {
     int32_t value = static_cast<int32_t>(std::sin(phase) * amplitude);
@@ -21,6 +23,25 @@ uint32_t scramble(uint32_t& history, uint32_t bit) {
     return scrambled;
 }
 
+// Control byte carried by the packet that covers frame n.
+uint8_t control_byte(uint64_t frame) {
+    if (frame < 44100) return 0x00;
+    if (frame < 176400) return 0x08;
+    if (frame < 264600) return 0x04;
+    return 0x00;
+}
+
+// Unscrambled packet bit of frame n.
+uint32_t packet_bit(uint64_t frame) {
+    if (frame < FIRST_PACKET_FRAME) return 0;
+    const uint32_t offset = static_cast<uint32_t>((frame - FIRST_PACKET_FRAME) % PACKET_INTERVAL);
+    const uint32_t control = control_byte(frame);
+    if (offset < 32) return (HDCD_SYNC_WORD_B >> (31 - offset)) & 1u;
+    if (offset < 40) return (control >> (39 - offset)) & 1u;
+    if (offset < 48) return (~control >> (47 - offset)) & 1u;
+    return 0;
+}
+
 }  // namespace
 
 void lle_test_signal_init(LleTestSignal& signal) {
@@ -29,28 +50,11 @@ void lle_test_signal_init(LleTestSignal& signal) {
     signal.scrambled_right = 0;
 }
 
-uint8_t lle_test_control_byte(uint64_t frame) {
-    if (frame < 44100) return 0x00;
-    if (frame < 176400) return 0x08;
-    if (frame < 264600) return 0x04;
-    return 0x00;
-}
-
-uint32_t lle_test_packet_bit(uint64_t frame) {
-    if (frame < LLE_TEST_FIRST_PACKET) return 0;
-    const uint32_t offset = static_cast<uint32_t>((frame - LLE_TEST_FIRST_PACKET) % LLE_TEST_PACKET_INTERVAL);
-    const uint32_t control = lle_test_control_byte(frame);
-    if (offset < 32) return (HDCD_SYNC_WORD_B >> (31 - offset)) & 1u;
-    if (offset < 40) return (control >> (39 - offset)) & 1u;
-    if (offset < 48) return (~control >> (47 - offset)) & 1u;
-    return 0;
-}
-
 void lle_test_signal_fill(LleTestSignal& signal, int32_t* samples, uint32_t frames) {
     for (uint32_t i = 0; i < frames; ++i) {
         const uint64_t frame = signal.next_frame + i;
-        const double phase = static_cast<double>(frame) * TONE_RADIANS_PER_SECOND / 44100.0;
-        const uint32_t bit = lle_test_packet_bit(frame);
+        const double phase = static_cast<double>(frame) * TONE_RADIANS_PER_SECOND / LLE_TEST_SAMPLE_RATE;
+        const uint32_t bit = packet_bit(frame);
         samples[2 * static_cast<size_t>(i)] = tone_sample(phase, 12000.0, scramble(signal.scrambled_left, bit));
         samples[2 * static_cast<size_t>(i) + 1] =
             tone_sample(phase + 0.31, 10500.0, scramble(signal.scrambled_right, bit));

@@ -7,8 +7,6 @@
 
 constexpr uint32_t LLE_TEST_SAMPLE_RATE = 44100;
 constexpr uint64_t LLE_TEST_FRAMES = 441000;
-constexpr uint32_t LLE_TEST_FIRST_PACKET = 256;
-constexpr uint32_t LLE_TEST_PACKET_INTERVAL = 1000;
 
 // Scrambled bits already sent per channel, the newest in bit 0.
 struct LleTestSignal {
@@ -18,12 +16,6 @@ struct LleTestSignal {
 };
 
 void lle_test_signal_init(LleTestSignal& signal);
-
-// Control byte carried by the packet that covers frame n.
-uint8_t lle_test_control_byte(uint64_t frame);
-
-// Unscrambled packet bit of frame n.
-uint32_t lle_test_packet_bit(uint64_t frame);
 
 // Fills `frames` interleaved stereo PCM16 frames (as int32) starting at the
 // signal's next frame, and advances it. Blocks must follow one another.

@@ -6,10 +6,9 @@
 
 #include "audio_io/wav_reader.h"
 #include "cli/console.h"
+#include "operations/block_size.h"
 
 namespace {
-
-const uint32_t COMPARE_BLOCK_FRAMES = 16384;
 
 struct FirstMismatch {
     uint64_t frame;
@@ -27,9 +26,8 @@ int compare_open_readers(WavReader& reader_a, WavReader& reader_b) {
         return 1;
     }
 
-    const size_t block_samples = 2 * static_cast<size_t>(COMPARE_BLOCK_FRAMES);
-    std::unique_ptr<int32_t[]> block_a(new (std::nothrow) int32_t[block_samples]);
-    std::unique_ptr<int32_t[]> block_b(new (std::nothrow) int32_t[block_samples]);
+    std::unique_ptr<int32_t[]> block_a(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
+    std::unique_ptr<int32_t[]> block_b(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
     if (!block_a || !block_b) {
         print_to_stream(stderr, "Out of memory.\n");
         return 1;
@@ -40,8 +38,8 @@ int compare_open_readers(WavReader& reader_a, WavReader& reader_b) {
     uint32_t max_delta = 0;
     FirstMismatch first = {};
     for (;;) {
-        const uint32_t frames_a = wav_reader_read(reader_a, block_a.get(), COMPARE_BLOCK_FRAMES);
-        const uint32_t frames_b = wav_reader_read(reader_b, block_b.get(), COMPARE_BLOCK_FRAMES);
+        const uint32_t frames_a = wav_reader_read(reader_a, block_a.get(), BLOCK_FRAMES);
+        const uint32_t frames_b = wav_reader_read(reader_b, block_b.get(), BLOCK_FRAMES);
         if (frames_a != frames_b) {
             print_to_stream(stderr, "PCM frame counts differ while reading.\n");
             return 1;
