@@ -24,6 +24,23 @@ void gather_bits(const int32_t* channel, uint32_t count, uint64_t (&words)[Posit
 }
 
 #if defined(__SSE2__)
+// Eight interleaved frames split by channel, each channel in reverse order:
+// late holds frames 7 6 5 4, early frames 3 2 1 0.
+struct EightFrames {
+    __m128i left_late, left_early, right_late, right_early;
+};
+
+inline EightFrames split_eight_frames(const int32_t* group) {
+    const auto pair = [group](size_t offset) {
+        // [L0 R0 L1 R1] becomes [L1 L0 R1 R0].
+        return _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + offset)),
+                                 _MM_SHUFFLE(1, 3, 0, 2));
+    };
+    const __m128i f01 = pair(0), f23 = pair(4), f45 = pair(8), f67 = pair(12);
+    return {_mm_unpacklo_epi64(f67, f45), _mm_unpacklo_epi64(f23, f01), _mm_unpackhi_epi64(f67, f45),
+            _mm_unpackhi_epi64(f23, f01)};
+}
+
 // The nine-position form, eight frames at a time: the low nine bits of the
 // sixteen samples are packed into bytes, the eight left samples first, each
 // channel in reverse order, so that one byte mask per bit position yields
@@ -36,18 +53,11 @@ void gather_nine_bits(const int32_t* samples, uint32_t count, uint64_t (&left)[H
     const __m128i low_byte = _mm_set1_epi16(0xFF);
     uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const int32_t* group = samples + 2 * static_cast<size_t>(i);
-        // [L0 R0 L1 R1] becomes [L1 L0 R1 R0], and so on for frames 2 to 7.
-        const __m128i f01 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f23 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 4)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f45 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 8)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f67 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 12)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i left_late = _mm_and_si128(_mm_unpacklo_epi64(f67, f45), nine_bits);    // L7 L6 L5 L4
-        const __m128i left_early = _mm_and_si128(_mm_unpacklo_epi64(f23, f01), nine_bits);   // L3 L2 L1 L0
-        const __m128i right_late = _mm_and_si128(_mm_unpackhi_epi64(f67, f45), nine_bits);
-        const __m128i right_early = _mm_and_si128(_mm_unpackhi_epi64(f23, f01), nine_bits);
-        const __m128i left9 = _mm_packs_epi32(left_late, left_early);     // L7 .. L0, nine bits each
-        const __m128i right9 = _mm_packs_epi32(right_late, right_early);
+        const EightFrames f = split_eight_frames(samples + 2 * static_cast<size_t>(i));
+        // L7 .. L0 and R7 .. R0, nine bits each.
+        const __m128i left9 = _mm_packs_epi32(_mm_and_si128(f.left_late, nine_bits), _mm_and_si128(f.left_early, nine_bits));
+        const __m128i right9 =
+            _mm_packs_epi32(_mm_and_si128(f.right_late, nine_bits), _mm_and_si128(f.right_early, nine_bits));
         const __m128i low = _mm_packus_epi16(_mm_and_si128(left9, low_byte), _mm_and_si128(right9, low_byte));
         const __m128i high = _mm_packus_epi16(_mm_srli_epi16(left9, 8), _mm_srli_epi16(right9, 8));
         uint32_t masks[HDCD_SCAN_MAX_POSITIONS];
@@ -84,16 +94,12 @@ void gather_bit_zero(const int32_t* samples, uint32_t count, uint64_t (&left)[1]
     uint64_t bits_right = 0;
     uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const int32_t* group = samples + 2 * static_cast<size_t>(i);
-        const __m128i f01 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f23 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 4)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f45 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 8)), _MM_SHUFFLE(1, 3, 0, 2));
-        const __m128i f67 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 12)), _MM_SHUFFLE(1, 3, 0, 2));
+        const EightFrames f = split_eight_frames(samples + 2 * static_cast<size_t>(i));
         const auto sign_mask = [](__m128i v) {
             return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_slli_epi32(v, 31))));
         };
-        const uint32_t l = sign_mask(_mm_unpacklo_epi64(f67, f45)) | (sign_mask(_mm_unpacklo_epi64(f23, f01)) << 4);
-        const uint32_t r = sign_mask(_mm_unpackhi_epi64(f67, f45)) | (sign_mask(_mm_unpackhi_epi64(f23, f01)) << 4);
+        const uint32_t l = sign_mask(f.left_late) | (sign_mask(f.left_early) << 4);
+        const uint32_t r = sign_mask(f.right_late) | (sign_mask(f.right_early) << 4);
         bits_left = (bits_left << 8) | l;
         bits_right = (bits_right << 8) | r;
     }
