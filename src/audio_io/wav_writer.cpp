@@ -141,29 +141,6 @@ bool wav_writer_create_pcm24(WavWriter& writer, const char* path, uint32_t sampl
     return wav_writer_create(writer, path, sample_rate, channel_count, 24, expected_frames, error_text, error_capacity);
 }
 
-uint32_t wav_writer_write_pcm16(WavWriter& writer, const int16_t* samples, uint32_t frames) {
-    if (writer.file == nullptr || writer.bits_per_sample != 16) return 0;
-    const uint64_t total = static_cast<uint64_t>(frames) * writer.channel_count;
-    uint64_t written = 0;
-    while (written < total) {
-        const size_t count = total - written < STAGING_SAMPLES ? static_cast<size_t>(total - written) : STAGING_SAMPLES;
-        if (writer.staging.size() < count * 2) writer.staging.resize(STAGING_SAMPLES * 2);
-        uint8_t* out = writer.staging.data();
-        const int16_t* in = samples + written;
-        for (size_t i = 0; i < count; ++i, out += 2) {
-            const uint16_t value = static_cast<uint16_t>(in[i]);
-            out[0] = static_cast<uint8_t>(value);
-            out[1] = static_cast<uint8_t>(value >> 8);
-        }
-        const size_t done = fwrite(writer.staging.data(), 1, count * 2, writer.file);
-        written += done / 2;
-        if (done != count * 2) break;
-    }
-    const uint64_t whole = written / writer.channel_count;
-    writer.frames_written += whole;
-    return static_cast<uint32_t>(whole);
-}
-
 namespace {
 
 // Bits 8-31 of each sample as three little-endian bytes. On little-endian hosts
@@ -185,24 +162,46 @@ inline void narrow_24(const int32_t* in, uint8_t* out, size_t count) {
 #endif
 }
 
-}  // namespace
+// 16-bit samples as two little-endian bytes each.
+inline void narrow_16(const int16_t* in, uint8_t* out, size_t count) {
+    for (size_t i = 0; i < count; ++i, out += 2) {
+        const uint16_t value = static_cast<uint16_t>(in[i]);
+        out[0] = static_cast<uint8_t>(value);
+        out[1] = static_cast<uint8_t>(value >> 8);
+    }
+}
 
-uint32_t wav_writer_write_pcm24(WavWriter& writer, const int32_t* samples, uint32_t frames) {
-    if (writer.file == nullptr || writer.bits_per_sample != 24) return 0;
+// Appends channel count x frames samples through the staging buffer, one fwrite
+// per staged run, stopping at the first sample that cannot be written
+// completely. Returns the whole frames written and counts them.
+template <typename Sample, typename Narrow>
+uint32_t write_staged(WavWriter& writer, const Sample* samples, uint32_t frames, uint16_t bits, Narrow narrow) {
+    if (writer.file == nullptr || writer.bits_per_sample != bits) return 0;
+    const size_t bytes = bits / 8u;
     const uint64_t total = static_cast<uint64_t>(frames) * writer.channel_count;
     uint64_t written = 0;
     while (written < total) {
         const size_t count = total - written < STAGING_SAMPLES ? static_cast<size_t>(total - written) : STAGING_SAMPLES;
-        // One spare byte lets each sample go out as a four-byte store.
-        if (writer.staging.size() < count * 3 + 1) writer.staging.resize(STAGING_SAMPLES * 3 + 1);
-        narrow_24(samples + written, writer.staging.data(), count);
-        const size_t done = fwrite(writer.staging.data(), 1, count * 3, writer.file);
-        written += done / 3;
-        if (done != count * 3) break;
+        // One spare byte lets a 24-bit sample go out as a four-byte store.
+        if (writer.staging.size() < count * bytes + 1) writer.staging.resize(STAGING_SAMPLES * bytes + 1);
+        narrow(samples + written, writer.staging.data(), count);
+        const size_t done = fwrite(writer.staging.data(), 1, count * bytes, writer.file);
+        written += done / bytes;
+        if (done != count * bytes) break;
     }
     const uint64_t whole = written / writer.channel_count;
     writer.frames_written += whole;
     return static_cast<uint32_t>(whole);
+}
+
+}  // namespace
+
+uint32_t wav_writer_write_pcm16(WavWriter& writer, const int16_t* samples, uint32_t frames) {
+    return write_staged(writer, samples, frames, 16, narrow_16);
+}
+
+uint32_t wav_writer_write_pcm24(WavWriter& writer, const int32_t* samples, uint32_t frames) {
+    return write_staged(writer, samples, frames, 24, narrow_24);
 }
 
 bool wav_writer_finish(WavWriter& writer) {
