@@ -31,7 +31,7 @@ add_dependencies(qv-hdcd qv-hdcd-icon)
 
 set(QV_RESOURCE_SCRIPT ${QV_RESOURCE_DIR}/qv-hdcd.rc)
 set_source_files_properties(${QV_RESOURCE_SCRIPT} PROPERTIES
-  OBJECT_DEPENDS "${QV_ICON};${QV_RESOURCE_DIR}/qv-hdcd.manifest;${CMAKE_SOURCE_DIR}/src/cli/version_info.h")
+  OBJECT_DEPENDS "${QV_ICON};${QV_RESOURCE_DIR}/qv-hdcd.manifest;${CMAKE_SOURCE_DIR}/src/console/version_info.h")
 target_sources(qv-hdcd PRIVATE ${QV_RESOURCE_SCRIPT})
 # windres looks for the files the script names (icon, manifest) in its include
 # directories too.

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/conversion_options.h"
-#include "cli/flac_suffix.h"
+#include "audio_io/flac_suffix.h"
 #include "fuzz_support.h"
 
 namespace {

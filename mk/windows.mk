@@ -9,7 +9,7 @@ WINDOWS_ABS := $(abspath $(WINDOWS_DIR))
 WINDOWS_EXE := $(WINDOWS_ABS)/qv-hdcd.exe
 WINDOWS_LIBFLAC := $(WINDOWS_ABS)/libflac
 WINDOWS_WINEPREFIX := $(WINDOWS_ABS)/wineprefix
-QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/cli/version_info.h)
+QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
 DIST_NAME := qv-hdcd-$(QV_VERSION)-win64
 DIST_ZIP := dist/$(DIST_NAME).zip
 

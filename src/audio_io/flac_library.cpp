@@ -1,6 +1,6 @@
 #include "audio_io/flac_library.h"
 
-#include "cli/console.h"
+#include "console/console.h"
 #include "platform/dynamic_library.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "audio_io/flac_reader.h"
 
 #include "audio_io/flac_library.h"
-#include "cli/console.h"
+#include "console/console.h"
 #include "platform/device_file.h"
 
 #include <cstdlib>

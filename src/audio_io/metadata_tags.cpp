@@ -1,8 +1,8 @@
 #include "audio_io/metadata_tags.h"
 
 #include "audio_io/flac_library.h"
-#include "cli/console.h"
-#include "cli/version_info.h"
+#include "console/console.h"
+#include "console/version_info.h"
 
 #include <cstdlib>
 

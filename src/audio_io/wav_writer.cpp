@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/console.h"
+#include "console/console.h"
 #include "platform/file_position.h"
 
 namespace {

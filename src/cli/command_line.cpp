@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
+#include "console/console.h"
 #include "cli/conversion_options.h"
 #include "cli/conversion_run.h"
 #include "cli/flac_status_report.h"
 #include "cli/scan_command.h"
 #include "cli/usage.h"
-#include "cli/version_info.h"
+#include "console/version_info.h"
 #include "tools/lle_test_generate.h"
 #include "tools/pcm_compare.h"
 #include "tools/self_test.h"

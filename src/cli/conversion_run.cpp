@@ -1,9 +1,9 @@
 #include "cli/conversion_run.h"
 
 #include "audio_io/metadata_tags.h"
-#include "cli/console.h"
+#include "console/console.h"
 #include "cli/eac_output.h"
-#include "cli/flac_suffix.h"
+#include "audio_io/flac_suffix.h"
 #include "operations/decode_flac_input.h"
 #include "operations/decode_wav_to_flac.h"
 #include "operations/decode_wav_to_wav.h"

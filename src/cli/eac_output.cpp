@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
+#include "console/console.h"
 #include "platform/file_identity.h"
 #include "platform/file_paths.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "audio_io/flac_library.h"
-#include "cli/console.h"
+#include "console/console.h"
 
 int flac_status_report() {
     if (flac_library_available()) {

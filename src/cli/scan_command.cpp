@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/flac_suffix.h"
+#include "console/console.h"
+#include "audio_io/flac_suffix.h"
 #include "cli/usage.h"
 #include "operations/scan_input.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/banner.h"
+#include "console/banner.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
+#include "console/console.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "cli/console.h"
+#include "console/console.h"
 
 bool flac_output_metadata_build(FlacOutputMetadata& metadata, const InputSource& source,
                                 FLAC__StreamMetadata* tag_block) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "operations/input_source.h"
+#include "audio_io/input_source.h"
 
 struct FlacOutputMetadata {
     std::unique_ptr<FLAC__StreamMetadata*[]> list;

@@ -3,14 +3,14 @@
 #include <memory>
 #include <new>
 
-#include "cli/cancellation.h"
-#include "cli/console.h"
-#include "cli/flac_suffix.h"
+#include "console/cancellation.h"
+#include "console/console.h"
+#include "audio_io/flac_suffix.h"
 #include "hdcd/hdcd_scanner.h"
 #include "hdcd/hdcd_summary.h"
-#include "operations/block_size.h"
-#include "operations/input_source.h"
-#include "operations/operation_messages.h"
+#include "audio_io/block_size.h"
+#include "audio_io/input_source.h"
+#include "console/shared_messages.h"
 
 namespace {
 

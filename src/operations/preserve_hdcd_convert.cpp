@@ -4,17 +4,17 @@
 #include <memory>
 #include <new>
 
-#include "cli/banner.h"
-#include "cli/cancellation.h"
-#include "cli/console.h"
-#include "cli/flac_suffix.h"
-#include "operations/block_progress.h"
-#include "operations/block_size.h"
+#include "console/banner.h"
+#include "console/cancellation.h"
+#include "console/console.h"
+#include "audio_io/flac_suffix.h"
+#include "console/block_progress.h"
+#include "audio_io/block_size.h"
 #include "operations/flac_output_metadata.h"
-#include "operations/input_source.h"
-#include "operations/operation_messages.h"
-#include "operations/output_guard.h"
-#include "operations/output_sink.h"
+#include "audio_io/input_source.h"
+#include "console/shared_messages.h"
+#include "audio_io/output_guard.h"
+#include "audio_io/output_sink.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <memory>
 #include <new>
 
-#include "cli/banner.h"
-#include "cli/console.h"
+#include "console/banner.h"
+#include "console/console.h"
 #include "hdcd/hdcd_scanner.h"
 #include "hdcd/hdcd_summary.h"
-#include "operations/block_size.h"
-#include "operations/input_source.h"
-#include "operations/operation_messages.h"
+#include "audio_io/block_size.h"
+#include "audio_io/input_source.h"
+#include "console/shared_messages.h"
 
 namespace {
 

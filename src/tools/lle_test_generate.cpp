@@ -4,11 +4,11 @@
 #include <memory>
 #include <new>
 
-#include "cli/console.h"
-#include "operations/block_size.h"
-#include "operations/operation_messages.h"
-#include "operations/output_guard.h"
-#include "operations/output_sink.h"
+#include "console/console.h"
+#include "audio_io/block_size.h"
+#include "console/shared_messages.h"
+#include "audio_io/output_guard.h"
+#include "audio_io/output_sink.h"
 #include "tools/lle_test_signal.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "audio_io/wav_reader.h"
-#include "cli/console.h"
-#include "operations/block_size.h"
+#include "console/console.h"
+#include "audio_io/block_size.h"
 
 namespace {
 

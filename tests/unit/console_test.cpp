@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cli/console.h"
+#include "console/console.h"
 
 TEST(ProgressPercent, TruncatesClampsAndHandlesEmptyTotals) {
     const struct {

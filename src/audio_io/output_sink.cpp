@@ -1,8 +1,8 @@
-#include "operations/output_sink.h"
+#include "audio_io/output_sink.h"
 
 #include <new>
 
-#include "operations/block_size.h"
+#include "audio_io/block_size.h"
 
 namespace {
 

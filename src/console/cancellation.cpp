@@ -1,6 +1,6 @@
-#include "cli/cancellation.h"
+#include "console/cancellation.h"
 
-#include "cli/console.h"
+#include "console/console.h"
 #include "platform/interrupt.h"
 
 static_assert(std::atomic<int>::is_always_lock_free, "the cancel flag must be lock-free");

@@ -1,4 +1,4 @@
-// Messages that several operations print. Each text lives here once.
+// Messages that several operations and tools print. Each text lives here once.
 #pragma once
 
 // "Error: out of memory.\n" on stderr.

@@ -1,8 +1,8 @@
-#include "cli/banner.h"
+#include "console/banner.h"
 
 #include <cstdio>
 
-#include "cli/version_info.h"
+#include "console/version_info.h"
 
 void banner_print() {
     std::puts(QV_BANNER_LINE);

@@ -1,7 +1,7 @@
-#include "operations/block_progress.h"
+#include "console/block_progress.h"
 
-#include "cli/cancellation.h"
-#include "cli/console.h"
+#include "console/cancellation.h"
+#include "console/console.h"
 
 bool block_progress_after_block(BlockProgress& progress, uint32_t frames) {
     progress.frames_done += frames;

@@ -1,4 +1,4 @@
-#include "operations/input_source.h"
+#include "audio_io/input_source.h"
 
 bool input_source_open(InputSource& source, const char* path, int32_t kind, char* error_text,
                        size_t error_capacity) {

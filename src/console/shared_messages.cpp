@@ -1,6 +1,6 @@
-#include "operations/operation_messages.h"
+#include "console/shared_messages.h"
 
-#include "cli/console.h"
+#include "console/console.h"
 
 void print_out_of_memory() {
     print_to_stream(stderr, "Error: out of memory.\n");

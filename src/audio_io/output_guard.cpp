@@ -1,8 +1,8 @@
-#include "operations/output_guard.h"
+#include "audio_io/output_guard.h"
 
 #include <cstdio>
 
-#include "operations/operation_messages.h"
+#include "console/shared_messages.h"
 #include "platform/path_exists.h"
 
 bool output_guard_begin(OutputGuard& guard, const char* path, bool overwrite) {

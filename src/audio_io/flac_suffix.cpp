@@ -1,4 +1,4 @@
-#include "cli/flac_suffix.h"
+#include "audio_io/flac_suffix.h"
 
 #include <cstring>
 
