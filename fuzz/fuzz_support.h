@@ -31,7 +31,9 @@ inline const std::string& scratch_path(const char* suffix) {
 inline void write_scratch(const std::string& path, const uint8_t* data, size_t size) {
     FILE* file = fopen(path.c_str(), "wb");
     check(file != nullptr, "cannot create the scratch file");
-    check((size == 0 || fwrite(data, 1, size, file) == size) & (fclose(file) == 0), "cannot write the scratch file");
+    const bool written = size == 0 || fwrite(data, 1, size, file) == size;
+    const bool closed = fclose(file) == 0;  // closed on every path, even after a short write
+    check(written && closed, "cannot write the scratch file");
 }
 
 // An error message: one non-empty line, ended inside its buffer.
