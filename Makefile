@@ -1,7 +1,8 @@
 # Set-up and everyday commands. `make demo` and `make test` work on a fresh
 # Debian 12 machine (as root): they install what is missing, build, then run.
 # `make demo` (and `make build`) install the demo tier of Debian packages,
-# `make test` the test tier (scripts/install-deps.sh).
+# `make package` the package tier, `make test` the test tier
+# (scripts/install-deps.sh).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)

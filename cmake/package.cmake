@@ -20,7 +20,6 @@ set(CPACK_PACKAGE_VENDOR Varnel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter for HDCD-encoded CD audio")
 set(CPACK_STRIP_FILES ON)
-set(CPACK_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
 
 if(WIN32)
   # The folder name is what the guide's install path and EAC program path

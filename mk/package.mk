@@ -7,9 +7,12 @@ DEB_FILE := qv-hdcd_$(QV_VERSION)_$(shell dpkg --print-architecture 2>/dev/null 
 
 TEST_PREREQS += package
 
-.PHONY: package
+.PHONY: package deps-package
 
-package: build
+deps-package:
+	@bash scripts/install-deps.sh package
+
+package: deps-package build
 	rm -rf $(BUILD_DIR)/package
 	cd $(BUILD_DIR) && cpack -G DEB -B $(abspath $(BUILD_DIR))/package >/dev/null
 	mkdir -p dist
