@@ -1,7 +1,11 @@
 # Set-up and everyday commands. `make demo` and `make test` work on a fresh
 # Debian 12 machine (as root): they install what is missing, build, then run.
+# `make demo` (and `make build`) install the demo tier of Debian packages,
+# `make package` the package tier, `make test` the test tier
+# (scripts/install-deps.sh).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
 
 .DEFAULT_GOAL := all
 # Further targets (windows, bench, fuzz) live in mk/; they may add to
@@ -9,17 +13,20 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 TEST_PREREQS :=
 -include mk/*.mk
 
-.PHONY: all deps configure build demo test clean
+.PHONY: all deps deps-test configure build demo test clean
 
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh demo
 
-$(BUILD_DIR)/CMakeCache.txt:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+deps-test:
+	@bash scripts/install-deps.sh test
 
-configure: deps $(BUILD_DIR)/CMakeCache.txt
+# Configured on every run (quick when nothing changed), so that a tree first
+# configured for the demo finds GoogleTest once the test tier is installed.
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -27,7 +34,7 @@ build: configure
 demo: build
 	@bash scripts/demo.sh $(BUILD_DIR)
 
-test: build $(TEST_PREREQS)
+test: deps-test build $(TEST_PREREQS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 clean:

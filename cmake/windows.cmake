@@ -37,3 +37,10 @@ target_sources(qv-hdcd PRIVATE ${QV_RESOURCE_SCRIPT})
 # directories too.
 target_include_directories(qv-hdcd PRIVATE
   ${QV_GENERATED_RESOURCE_DIR} ${QV_RESOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+
+# The package test starts the program from the unpacked zip with the guide's
+# EAC command line through this helper, as EAC would.
+if(QV_BUILD_TESTS)
+  add_executable(run_command_line ${CMAKE_SOURCE_DIR}/tests/windows/run_command_line.cpp)
+  target_link_options(run_command_line PRIVATE -static -static-libgcc -static-libstdc++)
+endif()

@@ -15,7 +15,7 @@ TEST_PREREQS += fuzz-targets
 $(FUZZ_BUILD_DIR)/CMakeCache.txt:
 	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -DCMAKE_CXX_COMPILER=clang++
 
-fuzz-targets: deps $(FUZZ_BUILD_DIR)/CMakeCache.txt
+fuzz-targets: deps-test $(FUZZ_BUILD_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 
 fuzz: fuzz-targets

@@ -14,6 +14,6 @@ TEST_PREREQS += sanitize-test
 $(ASAN_BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON
 
-sanitize-test: deps $(ASAN_BUILD_DIR)/CMakeCache.txt
+sanitize-test: deps-test $(ASAN_BUILD_DIR)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && $(ASAN_TEST_ENV) ctest --output-on-failure -j $(JOBS) -E '^(fuzz|wine)\.'

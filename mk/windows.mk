@@ -3,23 +3,22 @@
 #                  beside it, a wine prefix for the tests, and the release zip;
 #                  when the Linux build is configured, it also registers the
 #                  command-line tests a second time against the .exe ("wine.*").
-#   make dist      just the release zip (builds what it needs).
+#   make dist      just the release zip, dist/qv-hdcd-VERSION-win64.zip (builds
+#                  what it needs); cmake/package.cmake says what it holds.
 WINDOWS_DIR ?= build-windows
 WINDOWS_ABS := $(abspath $(WINDOWS_DIR))
 WINDOWS_EXE := $(WINDOWS_ABS)/qv-hdcd.exe
 WINDOWS_LIBFLAC := $(WINDOWS_ABS)/libflac
 WINDOWS_WINEPREFIX := $(WINDOWS_ABS)/wineprefix
-QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
-DIST_NAME := qv-hdcd-$(QV_VERSION)-win64
-DIST_ZIP := dist/$(DIST_NAME).zip
+DIST_ZIP := dist/qv-hdcd-$(QV_VERSION)-win64.zip
 
 TEST_PREREQS += windows
 
 .PHONY: windows windows-libflac windows-program windows-wineprefix windows-register-tests dist
 
-windows: deps windows-program windows-wineprefix dist windows-register-tests
+windows: deps-test windows-program windows-wineprefix dist windows-register-tests
 
-windows-libflac: deps
+windows-libflac: deps-test
 	bash scripts/build-libflac-windows.sh $(WINDOWS_LIBFLAC)
 
 $(WINDOWS_DIR)/CMakeCache.txt:
@@ -33,7 +32,7 @@ windows-program: windows-libflac $(WINDOWS_DIR)/CMakeCache.txt
 
 # One wine prefix for every test run, made once (wineboot is slow); no Mono or
 # Gecko, which a console program does not need.
-windows-wineprefix: deps
+windows-wineprefix: deps-test
 	@if [ ! -f $(WINDOWS_WINEPREFIX)/system.reg ]; then \
 	  echo "Initialising the wine prefix $(WINDOWS_WINEPREFIX)"; \
 	  mkdir -p $(WINDOWS_WINEPREFIX); \
@@ -49,12 +48,8 @@ windows-register-tests: windows-program windows-wineprefix
 	fi
 
 dist: windows-program
-	rm -rf $(WINDOWS_DIR)/dist-stage
-	mkdir -p $(WINDOWS_DIR)/dist-stage/$(DIST_NAME) dist
-	x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/dist-stage/$(DIST_NAME)/qv-hdcd.exe $(WINDOWS_EXE)
-	cp $(WINDOWS_LIBFLAC)/libFLAC.dll $(WINDOWS_LIBFLAC)/COPYING.Xiph README.md \
-	  $(WINDOWS_DIR)/dist-stage/$(DIST_NAME)/
-	if [ -f LICENSE ]; then cp LICENSE $(WINDOWS_DIR)/dist-stage/$(DIST_NAME)/; fi
-	rm -f $(DIST_ZIP)
-	cd $(WINDOWS_DIR)/dist-stage && zip -q -X -r $(CURDIR)/$(DIST_ZIP) $(DIST_NAME)
+	rm -rf $(WINDOWS_DIR)/package
+	cd $(WINDOWS_DIR) && cpack -G ZIP -B $(WINDOWS_ABS)/package >/dev/null
+	mkdir -p dist
+	cp $(WINDOWS_DIR)/package/$(notdir $(DIST_ZIP)) $(DIST_ZIP)
 	@echo "Package: $(DIST_ZIP)"

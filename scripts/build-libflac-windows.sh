@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds libFLAC.dll for the Windows program from Debian's flac source package,
-# with the mingw-w64 cross compilers: a shared library without Ogg, programs,
-# tests, documentation or examples. Everything lands below OUT_DIR:
-#   OUT_DIR/libFLAC.dll      the library the program loads from its own directory
-#   OUT_DIR/include/FLAC/    the headers the program is compiled against
-#   OUT_DIR/COPYING.Xiph     libFLAC's licence, shipped in the package
-# A second run finds these in place and does nothing.
+# Builds libFLAC.dll for the Windows program from Debian's flac source package
+# (the version scripts/fetch-flac-source.sh pins), with the mingw-w64 cross
+# compilers: a shared library with the encoder's multithreading, without Ogg,
+# programs, tests, documentation or examples. Everything lands below OUT_DIR:
+#   OUT_DIR/libFLAC.dll            the library the program loads from its own directory
+#   OUT_DIR/include/FLAC/          the headers the program is compiled against
+#   OUT_DIR/COPYING.Xiph           libFLAC's licence, shipped in the package
+#   OUT_DIR/COPYING.MinGW-w64      the licences of the mingw-w64 runtime (winpthreads
+#                                  among them) linked into the DLL and the program
+#   OUT_DIR/built-from             the name of the source tree the DLL was built from
+# A second run finds these in place, built from the same source, and does nothing.
 #
 # Usage: scripts/build-libflac-windows.sh [OUT_DIR]   (default build-windows/libflac)
 set -euo pipefail
@@ -14,105 +18,31 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 OUT_DIR="${1:-$ROOT/build-windows/libflac}"
 mkdir -p "$OUT_DIR"
 OUT_DIR="$(cd "$OUT_DIR" && pwd)"
+OBJDUMP="${MINGW_OBJDUMP:-x86_64-w64-mingw32-objdump}"
 
-if [ -f "$OUT_DIR/libFLAC.dll" ] && [ -f "$OUT_DIR/include/FLAC/all.h" ] && [ -f "$OUT_DIR/COPYING.Xiph" ]; then
+tree="$(bash "$ROOT/scripts/fetch-flac-source.sh" "$OUT_DIR/source")"
+source_name="$(basename "$tree")"
+if [ -f "$OUT_DIR/libFLAC.dll" ] && [ -f "$OUT_DIR/include/FLAC/all.h" ] && [ -f "$OUT_DIR/COPYING.Xiph" ] \
+    && [ -f "$OUT_DIR/COPYING.MinGW-w64" ] && [ "$(cat "$OUT_DIR/built-from" 2>/dev/null)" = "$source_name" ]; then
   exit 0
 fi
 
-SRC_PARENT="$OUT_DIR/source"
-mkdir -p "$SRC_PARENT"
-
-find_source_tree() {
-  find "$SRC_PARENT" -mindepth 1 -maxdepth 1 -type d -name 'flac-*' | sort | tail -n 1
+echo "build-libflac-windows: building libFLAC from $source_name"
+# The encoder's threads come from winpthreads. "-static" makes the linker take
+# the static winpthread and libgcc, so the DLL needs nothing beyond the system
+# DLLs. Stack protection and fortification would make it depend on libssp,
+# which the system does not have.
+rm -rf "$OUT_DIR/build"
+fail() {
+  tail -n 20 "$1" >&2
+  echo "build-libflac-windows: $2 failed (see $1)" >&2
+  exit 1
 }
-
-# Source entries for the archives this machine already installs from: every
-# enabled deb822 stanza or one-line "deb" entry that points at a Debian archive
-# gets a matching deb-src entry in one file of ours, written once.
-ensure_deb_src() {
-  local list=/etc/apt/sources.list.d/qv-hdcd-deb-src.sources
-  if [ -f "$list" ] || grep -rqsE '^(Types:.*deb-src|deb-src[[:space:]])' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return 0
-  fi
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "build-libflac-windows: no deb-src entry for apt; run as root once, or add one by hand." >&2
-    exit 1
-  fi
-  /usr/bin/python3 - "$list" <<'PY'
-import glob, re, sys
-
-stanzas = []
-for path in sorted(glob.glob("/etc/apt/sources.list.d/*.sources")):
-    with open(path) as handle:
-        for block in re.split(r"\n\s*\n", handle.read()):
-            fields = {}
-            for line in block.splitlines():
-                if line.startswith("#") or ":" not in line or line[:1].isspace():
-                    continue
-                key, value = line.split(":", 1)
-                fields[key.strip()] = value.strip()
-            if "deb" in fields.get("Types", "").split() and fields.get("Enabled", "yes") != "no" \
-                    and "debian" in fields.get("URIs", ""):
-                stanzas.append(fields)
-for path in ["/etc/apt/sources.list"] + sorted(glob.glob("/etc/apt/sources.list.d/*.list")):
-    try:
-        lines = open(path).read().splitlines()
-    except OSError:
-        continue
-    for line in lines:
-        words = line.split("#", 1)[0].split()
-        if len(words) >= 4 and words[0] == "deb":
-            options = []
-            if words[1].startswith("["):
-                while not words[1].endswith("]"):
-                    options.append(words.pop(1))
-                options.append(words.pop(1))
-            if "debian" in words[1]:
-                fields = {"URIs": words[1], "Suites": words[2], "Components": " ".join(words[3:])}
-                match = re.search(r"signed-by=([^ \]]+)", " ".join(options))
-                if match:
-                    fields["Signed-By"] = match.group(1)
-                stanzas.append(fields)
-if not stanzas:
-    sys.exit("build-libflac-windows: found no Debian archive among apt's sources")
-with open(sys.argv[1], "w") as out:
-    for fields in stanzas:
-        out.write("Types: deb-src\n")
-        for key in ("URIs", "Suites", "Components", "Signed-By"):
-            if key in fields:
-                out.write("%s: %s\n" % (key, fields[key]))
-        out.write("\n")
-PY
-  apt-get update -qq
-}
-
-tree="$(find_source_tree)"
-if [ -z "$tree" ]; then
-  ensure_deb_src
-  if ! command -v dpkg-source >/dev/null; then
-    echo "build-libflac-windows: dpkg-dev is needed for apt-get source (make deps installs it)." >&2
-    exit 1
-  fi
-  echo "build-libflac-windows: fetching Debian's flac source"
-  if ! (cd "$SRC_PARENT" && apt-get source -qq flac >/dev/null 2>"$SRC_PARENT/apt-get-source.log"); then
-    # The source index may be older than the entry written above.
-    apt-get update -qq
-    (cd "$SRC_PARENT" && apt-get source -qq flac >/dev/null)
-  fi
-  tree="$(find_source_tree)"
-  if [ -z "$tree" ]; then
-    echo "build-libflac-windows: apt-get source flac gave no flac-* directory" >&2
-    exit 1
-  fi
-fi
-
-echo "build-libflac-windows: building libFLAC from $(basename "$tree")"
-# Stack protection and fortification would make the library depend on libssp,
-# which the system does not have; libgcc is linked in for the same reason.
 cmake -S "$tree" -B "$OUT_DIR/build" \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_SHARED_LIBS=ON \
+  -DENABLE_MULTITHREADING=ON \
   -DWITH_OGG=OFF \
   -DBUILD_CXXLIBS=OFF \
   -DBUILD_PROGRAMS=OFF \
@@ -125,15 +55,24 @@ cmake -S "$tree" -B "$OUT_DIR/build" \
   -DWITH_STACK_PROTECTOR=OFF \
   -DWITH_FORTIFY_SOURCE=OFF \
   -DENABLE_WERROR=OFF \
-  -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc" \
-  >"$OUT_DIR/configure.log"
-cmake --build "$OUT_DIR/build" --target FLAC -j 2 >"$OUT_DIR/build.log"
+  -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static" \
+  >"$OUT_DIR/configure.log" 2>&1 || fail "$OUT_DIR/configure.log" "configuring libFLAC"
+if ! grep -q '^#define HAVE_PTHREAD 1' "$OUT_DIR/build/config.h"; then
+  echo "build-libflac-windows: the cross compiler offers no pthreads; libFLAC would encode on one thread" >&2
+  exit 1
+fi
+cmake --build "$OUT_DIR/build" --target FLAC -j 2 >"$OUT_DIR/build.log" 2>&1 || fail "$OUT_DIR/build.log" "building libFLAC"
 
-# flac's build may give the library a versioned name (libFLAC-12.dll, say); the
+# flac's build may give the library a versioned name (libFLAC-14.dll, say); the
 # program looks for libFLAC.dll.
 dll="$(find "$OUT_DIR/build" -name 'libFLAC*.dll' ! -name '*++*' | sort | head -n 1)"
 if [ -z "$dll" ]; then
   echo "build-libflac-windows: the build produced no libFLAC DLL (see $OUT_DIR/build.log)" >&2
+  exit 1
+fi
+imports="$("$OBJDUMP" -p "$dll" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')"
+if [ "$imports" != "kernel32.dll msvcrt.dll " ]; then
+  echo "build-libflac-windows: $dll imports $imports; expected only kernel32.dll and msvcrt.dll" >&2
   exit 1
 fi
 "${MINGW_STRIP:-x86_64-w64-mingw32-strip}" -o "$OUT_DIR/libFLAC.dll.part" "$dll"
@@ -141,7 +80,9 @@ rm -rf "$OUT_DIR/include.part"
 mkdir -p "$OUT_DIR/include.part"
 cp -R "$tree/include/FLAC" "$OUT_DIR/include.part/FLAC"
 cp "$tree/COPYING.Xiph" "$OUT_DIR/COPYING.Xiph"
+cp /usr/share/doc/mingw-w64-common/copyright "$OUT_DIR/COPYING.MinGW-w64"
 rm -rf "$OUT_DIR/include"
 mv "$OUT_DIR/include.part" "$OUT_DIR/include"
 mv "$OUT_DIR/libFLAC.dll.part" "$OUT_DIR/libFLAC.dll"
+echo "$source_name" >"$OUT_DIR/built-from"
 echo "build-libflac-windows: $OUT_DIR/libFLAC.dll (from $(basename "$dll"))"

@@ -1,0 +1,115 @@
+# Release packages and install rules: the programs, their manual pages and the
+# user documentation.
+#   Linux:   `cmake --install` and the Debian package (cpack -G DEB) hold
+#            bin/<program>, share/man/man1/<program>.1.gz and
+#            share/doc/qv-hdcd/{README.md,copyright,changelog.gz}.
+#   Windows: the zip (cpack -G ZIP) holds one folder, QV-HDCD, with
+#            <program>.exe, libFLAC.dll, README-Windows.txt and the licences
+#            of what is linked in, all text files with CRLF line ends.
+# `make package` and `make dist` (mk/) run CPack and copy the results to dist/.
+
+# Every program the packages ship; each has its manual page packaging/<program>.1.
+set(QV_PROGRAMS qv-hdcd)
+
+set(QV_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+set(QV_PACKAGING_BINARY_DIR ${CMAKE_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${QV_PACKAGING_BINARY_DIR})
+
+set(CPACK_PACKAGE_NAME qv-hdcd)
+set(CPACK_PACKAGE_VENDOR Varnel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter for HDCD-encoded CD audio")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  # The folder name is what the guide's install path and EAC program path
+  # (C:\Program Files\QV-HDCD\qv-hdcd.exe) rest on.
+  set(QV_ZIP_FOLDER QV-HDCD)
+  get_filename_component(QV_LIBFLAC_DEFAULT_DIR ${QV_FLAC_INCLUDE_DIR} DIRECTORY)
+  set(QV_LIBFLAC_WINDOWS_DIR ${QV_LIBFLAC_DEFAULT_DIR} CACHE PATH
+      "Where scripts/build-libflac-windows.sh put libFLAC.dll and the licence texts")
+
+  configure_file(${QV_PACKAGING_DIR}/README-Windows.txt ${QV_PACKAGING_BINARY_DIR}/README-Windows.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  set(QV_WINDOWS_TEXTS ${QV_PACKAGING_BINARY_DIR}/README-Windows.txt)
+  foreach(licence "COPYING.Xiph;LICENSE-libFLAC.txt" "COPYING.MinGW-w64;LICENSE-MinGW-w64.txt")
+    list(GET licence 0 source)
+    list(GET licence 1 target)
+    add_custom_command(
+      OUTPUT ${QV_PACKAGING_BINARY_DIR}/${target}
+      COMMAND sed -e "s/\\r*$/\\r/" ${QV_LIBFLAC_WINDOWS_DIR}/${source} > ${QV_PACKAGING_BINARY_DIR}/${target}
+      DEPENDS ${QV_LIBFLAC_WINDOWS_DIR}/${source}
+      VERBATIM)
+    list(APPEND QV_WINDOWS_TEXTS ${QV_PACKAGING_BINARY_DIR}/${target})
+  endforeach()
+  add_custom_target(qv-package-texts ALL DEPENDS ${QV_WINDOWS_TEXTS})
+
+  install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION ${QV_ZIP_FOLDER})
+  install(FILES ${QV_LIBFLAC_WINDOWS_DIR}/libFLAC.dll ${QV_WINDOWS_TEXTS} DESTINATION ${QV_ZIP_FOLDER})
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME qv-hdcd-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  include(CPack)
+  return()
+endif()
+
+include(GNUInstallDirs)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(QV_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/qv-hdcd)
+
+# Debian wants manual pages and the changelog compressed, without a time stamp.
+function(qv_gzip source target)
+  add_custom_command(
+    OUTPUT ${target}
+    COMMAND gzip -9 -n -c ${source} > ${target}
+    DEPENDS ${source}
+    VERBATIM)
+endfunction()
+set(QV_COMPRESSED_DOCS ${QV_PACKAGING_BINARY_DIR}/changelog.gz)
+qv_gzip(${QV_PACKAGING_DIR}/changelog ${QV_PACKAGING_BINARY_DIR}/changelog.gz)
+foreach(program ${QV_PROGRAMS})
+  qv_gzip(${QV_PACKAGING_DIR}/${program}.1 ${QV_PACKAGING_BINARY_DIR}/${program}.1.gz)
+  list(APPEND QV_COMPRESSED_DOCS ${QV_PACKAGING_BINARY_DIR}/${program}.1.gz)
+  install(FILES ${QV_PACKAGING_BINARY_DIR}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_target(qv-package-texts ALL DEPENDS ${QV_COMPRESSED_DOCS})
+
+install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${QV_PACKAGING_DIR}/copyright ${QV_PACKAGING_BINARY_DIR}/changelog.gz
+        DESTINATION ${QV_DOC_DIR})
+
+# The package recommends the Debian package that ships the libFLAC the program
+# loads (cmake/flac.cmake found its shared-object name); by Debian's naming
+# rule when dpkg does not know the file.
+get_filename_component(QV_FLAC_LIBRARY_DIR ${QV_FLAC_SHARED_LIBRARY} DIRECTORY)
+execute_process(COMMAND dpkg-query -S ${QV_FLAC_LIBRARY_DIR}/${QV_FLAC_LIBRARY_FILE}
+                OUTPUT_VARIABLE QV_FLAC_OWNER ERROR_QUIET RESULT_VARIABLE QV_FLAC_OWNER_RESULT)
+if(QV_FLAC_OWNER_RESULT EQUAL 0 AND QV_FLAC_OWNER MATCHES "^([^:,]+)")
+  set(QV_FLAC_DEBIAN_PACKAGE ${CMAKE_MATCH_1})
+else()
+  string(REGEX REPLACE "\\.so\\.([0-9]+).*$" "\\1" QV_FLAC_DEBIAN_PACKAGE ${QV_FLAC_LIBRARY_FILE})
+  string(TOLOWER ${QV_FLAC_DEBIAN_PACKAGE} QV_FLAC_DEBIAN_PACKAGE)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Varnel <qv-hdcd@varnel.example>")
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ${QV_FLAC_DEBIAN_PACKAGE})
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_PACKAGE_DESCRIPTION [=[
+HDCD (High Definition Compatible Digital) CDs hide control packets in the
+least significant bit of their 16-bit samples. qv-hdcd reads them and
+restores the extra dynamic range (Peak Extend and Low-Level Gain), turning
+the 16-bit audio into 24-bit audio. It reads and writes WAV/RF64 and FLAC,
+writes tags into FLAC output, scans files for HDCD signalling, converts
+between containers keeping the 16-bit samples, and has a mode for running
+as the external encoder of the CD ripper EAC.
+.
+FLAC support comes from libFLAC, loaded at run time.]=])
+include(CPack)
