@@ -83,7 +83,7 @@ with open(sys.argv[1], "w") as out:
                 out.write("%s: %s\n" % (key, fields[key]))
         out.write("\n")
 PY
-  apt-get update -qq
+  apt-get -o DPkg::Lock::Timeout=900 update -qq
 }
 
 tree="$(find_source_tree)"
@@ -96,7 +96,7 @@ if [ -z "$tree" ]; then
   echo "build-libflac-windows: fetching Debian's flac source"
   if ! (cd "$SRC_PARENT" && apt-get source -qq flac >/dev/null 2>"$SRC_PARENT/apt-get-source.log"); then
     # The source index may be older than the entry written above.
-    apt-get update -qq
+    apt-get -o DPkg::Lock::Timeout=900 update -qq
     (cd "$SRC_PARENT" && apt-get source -qq flac >/dev/null)
   fi
   tree="$(find_source_tree)"

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3 libgtest-dev libgmock-dev libbenchmark-dev
   libflac-dev flac sox python3-numpy python3-soundfile
   g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin dpkg-dev zip
-  clang libclang-rt-14-dev time
+  clang libclang-rt-14-dev time strace
 )
 
 missing=()
@@ -28,5 +28,6 @@ fi
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}"
+# Other installs may be running on the same machine: wait for their lock.
+apt-get -o DPkg::Lock::Timeout=900 update -qq
+apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}"
