@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "console/console.h"
-#include "platform/file_identity.h"
 #include "platform/file_access.h"
+#include "platform/file_identity.h"
 #include "platform/file_paths.h"
 #include "platform/read_probe.h"
 
