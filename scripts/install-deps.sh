@@ -17,7 +17,7 @@ package_packages=(dpkg-dev)
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev flac sox python3 python3-numpy python3-soundfile
   g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin zip unzip lintian man-db
-  clang libclang-rt-14-dev time
+  clang libclang-rt-14-dev time strace
 )
 
 case "$tier" in

@@ -1,7 +1,9 @@
 #include "audio_io/input_source.h"
 
-bool input_source_open(InputSource& source, const char* path, int32_t kind, char* error_text,
-                       size_t error_capacity) {
+namespace {
+
+bool open_source(InputSource& source, const char* path, int32_t kind, bool files_only, char* error_text,
+                 size_t error_capacity) {
     source.kind = kind;
     if (kind == INPUT_KIND_FLAC) {
         source.flac = FlacReader{};
@@ -14,7 +16,9 @@ bool input_source_open(InputSource& source, const char* path, int32_t kind, char
         source.rf64 = 0;
         return true;
     }
-    if (!wav_reader_open(source.wav, path, error_text, error_capacity)) return false;
+    const bool opened = files_only ? wav_reader_open_file(source.wav, path, error_text, error_capacity)
+                                   : wav_reader_open(source.wav, path, error_text, error_capacity);
+    if (!opened) return false;
     const PcmStreamInfo& info = source.wav.info;
     source.sample_rate = info.sample_rate;
     source.valid_bits = info.valid_bits;
@@ -23,6 +27,18 @@ bool input_source_open(InputSource& source, const char* path, int32_t kind, char
     source.expected_frames = pcm_stream_info_expected_frames(info);
     source.rf64 = source.wav.rf64;
     return true;
+}
+
+}  // namespace
+
+bool input_source_open(InputSource& source, const char* path, int32_t kind, char* error_text,
+                       size_t error_capacity) {
+    return open_source(source, path, kind, false, error_text, error_capacity);
+}
+
+bool input_source_open_file(InputSource& source, const char* path, int32_t kind, char* error_text,
+                            size_t error_capacity) {
+    return open_source(source, path, kind, true, error_text, error_capacity);
 }
 
 uint32_t input_source_read(InputSource& source, int32_t* samples, uint32_t max_frames) {

@@ -28,6 +28,13 @@ struct InputSource {
 bool input_source_open(InputSource& source, const char* path, int32_t kind, char* error_text,
                        size_t error_capacity);
 
+// As input_source_open, for a conversion, which reads its input twice (the
+// pre-check, then the operation): anything but a regular file is refused with
+// the reader's open-failure message (the FLAC reader refuses pipes and devices
+// for every caller).
+bool input_source_open_file(InputSource& source, const char* path, int32_t kind, char* error_text,
+                            size_t error_capacity);
+
 // Up to max_frames interleaved stereo frames, right-justified at the valid width.
 // 0 at the end of the input or after a failure (see input_source_failed).
 uint32_t input_source_read(InputSource& source, int32_t* samples, uint32_t max_frames);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "platform/device_file.h"
 #include "platform/file_position.h"
 
 namespace {
@@ -163,6 +164,13 @@ inline void widen_24(const uint8_t* in, int32_t* samples, size_t count, int shif
 }
 
 }  // namespace
+
+bool wav_reader_open_file(WavReader& reader, const char* path, char* error_text, size_t error_capacity) {
+    if (!platform_is_device_file(path)) return wav_reader_open(reader, path, error_text, error_capacity);
+    wav_reader_close(reader);
+    format_to_buffer(error_text, error_capacity, "%s", MESSAGE_OPEN_FAILED);
+    return false;
+}
 
 bool wav_reader_open(WavReader& reader, const char* path, char* error_text, size_t error_capacity) {
     wav_reader_close(reader);

@@ -21,6 +21,11 @@ struct WavReader {
 // cleared and a one-line message is written to error_text (capacity bytes at most).
 bool wav_reader_open(WavReader& reader, const char* path, char* error_text, size_t error_capacity);
 
+// As wav_reader_open, but anything other than a regular file (or a link to one),
+// such as a pipe or a device, is refused as a file that cannot be opened: for
+// callers that read the input more than once.
+bool wav_reader_open_file(WavReader& reader, const char* path, char* error_text, size_t error_capacity);
+
 // Delivers up to max_frames frames as interleaved signed 32-bit samples,
 // right-justified at the valid width, left channel first. Returns the number of
 // whole frames; 0 at the end of the data, at the end of the file or after a read

@@ -18,6 +18,12 @@ struct TagBlockGuard {
     ~TagBlockGuard() { metadata_block_free(block); }
 };
 
+// Removes the temporary file this run made on every way out but the move.
+struct TempFileGuard {
+    EacOutput& plan;
+    ~TempFileGuard() { eac_output_abandon(plan); }
+};
+
 // The operation for the options and the write path's container.
 int run_operation(const ConversionOptions& options, const char* write_path, FLAC__StreamMetadata* tag_block) {
     const char* input = options.input_path;
@@ -56,6 +62,7 @@ int conversion_run(ConversionOptions& options) {
     }
 
     if (!eac_output_choose_temp(plan, options.output_path)) return 1;
+    TempFileGuard temp_file{plan};
     const char* write_path = eac_output_write_path(plan, options.output_path);
 
     TagBlockGuard tag_block;
@@ -80,9 +87,6 @@ int conversion_run(ConversionOptions& options) {
     if (check < 0) return 1;
 
     const int status = run_operation(options, write_path, tag_block.block);
-    if (status != 0) {
-        eac_output_abandon(plan);
-        return status;
-    }
+    if (status != 0) return status;
     return eac_output_complete(plan, options.output_path);
 }

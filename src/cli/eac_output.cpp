@@ -1,12 +1,13 @@
 #include "cli/eac_output.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "console/console.h"
+#include "platform/file_access.h"
 #include "platform/file_identity.h"
 #include "platform/file_paths.h"
+#include "platform/read_probe.h"
 
 namespace {
 
@@ -25,18 +26,6 @@ bool equal_folding_ascii(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Only a name that does not exist is free: a file that exists but cannot be
-// opened is still somebody's file, and the run would remove it on failure.
-bool name_is_free(const char* path) {
-    errno = 0;
-    FILE* probe = fopen(path, "rb");
-    if (probe != nullptr) {
-        fclose(probe);
-        return false;
-    }
-    return errno == ENOENT;
-}
-
 }  // namespace
 
 bool same_file(const char* input_path, const char* output_path) {
@@ -49,7 +38,7 @@ bool same_file(const char* input_path, const char* output_path) {
     return names_equal || platform_same_existing_file(input_path, output_path);
 }
 
-bool choose_eac_temp_path(const char* output_path, char* temp_path, size_t capacity) {
+bool eac_temp_name(const char* output_path, unsigned attempt, char* temp_path, size_t capacity) {
     const size_t length = strlen(output_path);
     if (length >= capacity) return false;
     // The extension comes from the file name only: a '.' in a directory name
@@ -61,30 +50,31 @@ bool choose_eac_temp_path(const char* output_path, char* temp_path, size_t capac
     const char* dot = strrchr(output_path + name_start, '.');
     const int stem_length = static_cast<int>(dot != nullptr ? static_cast<size_t>(dot - output_path) : length);
     const char* extension = dot != nullptr ? dot : ".tmp";
-
-    for (unsigned attempt = 0; attempt < EAC_TEMP_ATTEMPTS; ++attempt) {
-        const int written =
-            attempt == 0
-                ? format_to_buffer(temp_path, capacity, "%.*s.qv-hdcd-eac.tmp%s", stem_length, output_path, extension)
-                : format_to_buffer(temp_path, capacity, "%.*s.qv-hdcd-eac-%u.tmp%s", stem_length, output_path,
-                                   attempt, extension);
-        if (written < 0 || static_cast<size_t>(written) >= capacity) return false;
-        if (name_is_free(temp_path)) return true;
-    }
-    return false;
+    const int written =
+        attempt == 0
+            ? format_to_buffer(temp_path, capacity, "%.*s.qv-hdcd-eac.tmp%s", stem_length, output_path, extension)
+            : format_to_buffer(temp_path, capacity, "%.*s.qv-hdcd-eac-%u.tmp%s", stem_length, output_path, attempt,
+                               extension);
+    return written >= 0 && static_cast<size_t>(written) < capacity;
 }
 
 bool file_has_data(const char* path) {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) return false;
-    const bool has_data = fgetc(file) != EOF;
-    fclose(file);
-    return has_data;
+    return platform_read_probe(path, true);
 }
 
 bool eac_output_choose_temp(EacOutput& plan, const char* output_path) {
     if (!plan.through_temp) return true;
-    if (choose_eac_temp_path(output_path, plan.temp_path, sizeof plan.temp_path)) return true;
+    for (unsigned attempt = 0; attempt < EAC_TEMP_ATTEMPTS; ++attempt) {
+        if (!eac_temp_name(output_path, attempt, plan.temp_path, sizeof plan.temp_path)) break;
+        const int created = platform_create_exclusive(plan.temp_path, plan.temp_file);
+        if (created == CREATE_EXCLUSIVE_DONE) {
+            plan.temp_owned = true;
+            return true;
+        }
+        // Anything at the name, even a file that cannot be opened, is somebody's.
+        FileStamp there;
+        if (created == CREATE_EXCLUSIVE_FAILED && !platform_file_stamp(plan.temp_path, there)) return true;
+    }
     print_to_stream(stderr, "Error: could not create a safe EAC temporary output path.\n");
     return false;
 }
@@ -93,23 +83,30 @@ const char* eac_output_write_path(const EacOutput& plan, const char* output_path
     return plan.through_temp ? plan.temp_path : output_path;
 }
 
-void eac_output_abandon(const EacOutput& plan) {
-    if (plan.through_temp) remove(plan.temp_path);
+void eac_output_abandon(EacOutput& plan) {
+    if (!plan.temp_owned) return;
+    platform_remove_stamped(plan.temp_path, plan.temp_file);
+    plan.temp_owned = false;
 }
 
-int eac_output_complete(const EacOutput& plan, const char* output_path) {
+int eac_output_complete(EacOutput& plan, const char* output_path) {
     if (plan.through_temp) {
+        // A temporary file the operation created itself is the run's as well.
+        if (!plan.temp_owned) plan.temp_owned = platform_file_stamp(plan.temp_path, plan.temp_file);
         if (!file_has_data(plan.temp_path)) {
             print_to_stream(stderr, "Error: EAC temporary output is missing or empty.\n");
-            remove(plan.temp_path);
+            eac_output_abandon(plan);
             return 1;
         }
+        // The replaced file may have been private; its copy must not be less so.
+        platform_copy_file_access(output_path, plan.temp_path);
         char failure[256] = "";
         if (!platform_move_replacing(plan.temp_path, output_path, failure, sizeof failure)) {
             print_to_stream(stderr, "Error: could not move EAC temporary output into place (%s).\n", failure);
-            remove(plan.temp_path);
+            eac_output_abandon(plan);
             return 1;
         }
+        plan.temp_owned = false;
     }
     if (plan.check_output && !file_has_data(output_path)) {
         print_to_stream(stderr, "Error: EAC requested output was not created or is empty.\n");

@@ -2,7 +2,19 @@
 
 #include <cstdarg>
 
+namespace {
+
+// stdout is block-buffered when it goes to a file or a pipe, stderr never is:
+// whatever stdout holds goes out first, so that a log of both streams reads in
+// the order a terminal shows.
+void before_stream(FILE* stream) {
+    if (stream != stdout) fflush(stdout);
+}
+
+}  // namespace
+
 int print_to_stream(FILE* stream, const char* format, ...) {
+    before_stream(stream);
     va_list args;
     va_start(args, format);
     const int written = vfprintf(stream, format, args);
@@ -54,6 +66,7 @@ void progress_print(uint64_t frames_done, uint64_t total_frames, bool quiet) {
 
 void progress_finish(bool quiet) {
     if (quiet) return;
+    before_stream(stderr);
     fputc('\n', stderr);
     fflush(stderr);
 }

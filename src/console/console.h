@@ -10,7 +10,8 @@
 #define QV_PRINTF_LIKE(fmt_index, first_arg)
 #endif
 
-// Formatted print to the given stream; returns the characters written, negative on error.
+// Formatted print to the given stream, stdout flushed first when it is another
+// one; returns the characters written, negative on error.
 int print_to_stream(FILE* stream, const char* format, ...) QV_PRINTF_LIKE(2, 3);
 
 // Formatted print to stdout; returns the characters written, negative on error.

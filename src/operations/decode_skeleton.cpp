@@ -122,7 +122,7 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* wri
 
     if (!output_guard_begin(run.guard, write_path, overwrite)) return 1;
     char error_text[256] = "";
-    if (!input_source_open(run.source, input_path, texts.input_kind, error_text, sizeof error_text)) {
+    if (!input_source_open_file(run.source, input_path, texts.input_kind, error_text, sizeof error_text)) {
         print_to_stream(stderr, "Error: %s\n", error_text);
         return 1;
     }

@@ -57,7 +57,7 @@ int check_input_for_hdcd(const char* input_path, bool quiet) {
 
     char error_text[256] = "";
     InputSource source{};
-    if (!input_source_open(source, input_path, kind, error_text, sizeof error_text)) {
+    if (!input_source_open_file(source, input_path, kind, error_text, sizeof error_text)) {
         if (!quiet) print_to_stdout("%s\n", check_verdict_word(HDCD_CHECK_FAILED));
         print_to_stream(stderr, "Error: %s\n", error_text);
         return HDCD_CHECK_FAILED;

@@ -60,7 +60,7 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
 
     char error_text[256] = "";
     const int32_t input_kind = has_flac_suffix(input_path) ? INPUT_KIND_FLAC : INPUT_KIND_WAV;
-    if (!input_source_open(run.input, input_path, input_kind, error_text, sizeof error_text)) {
+    if (!input_source_open_file(run.input, input_path, input_kind, error_text, sizeof error_text)) {
         print_to_stream(stderr, "Error: %s\n", error_text);
         return 1;
     }

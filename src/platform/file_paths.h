@@ -11,9 +11,9 @@
 // converted, or the result does not fit.
 bool platform_absolute_path(const char* path, char* result, size_t capacity);
 
-// Moves source onto target, replacing a file that is there, and returns only
-// once the move is on disk. On failure false, and failure holds the system's
-// error number with its text where the system has one (for example
-// "error 28: No space left on device"); source and target are then as they were
-// unless the failure came after the rename itself.
+// Moves source onto target, replacing a file that is there, and returns once the
+// move is on disk as far as the system can tell. On failure false, and failure
+// holds the system's error number with its text where the system has one (for
+// example "error 28: No space left on device"); source and target are then as
+// they were. Once the rename itself has succeeded the result is true.
 bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity);

@@ -29,16 +29,18 @@ class Result:
         return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
 
 
-def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None):
-    """Runs the program with args; returns a Result with bytes stdout/stderr."""
+def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False):
+    """Runs the program with args; returns a Result with bytes stdout/stderr. together: both
+    streams go into one pipe, read as stdout, the way a log redirected with 2>&1 gets them."""
     command = RUNNER + [program or PROGRAM] + list(args)
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
     completed = subprocess.run(command, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, timeout=timeout, env=full_env)
+                               stderr=subprocess.STDOUT if together else subprocess.PIPE, timeout=timeout,
+                               env=full_env)
     stdout = completed.stdout
-    stderr = completed.stderr
+    stderr = completed.stderr or b""
     if ON_WINDOWS_BUILD:
         # The Windows runtime writes text-mode newlines on the console streams.
         stdout = stdout.replace(b"\r\n", b"\n")

@@ -80,6 +80,25 @@ class EacTest(harness.CliTestCase):
                 self.assertOutcome(self.run_program(["--eac", "lle.wav", target]), 0)
                 self.assertDecoded(target)
 
+    def test_replacement_keeps_access_and_passes_a_planted_link(self):
+        # A dangling link at the first temporary name must be neither followed nor replaced.
+        os.mkdir(self.path("elsewhere"))
+        os.symlink(self.path("elsewhere", "planted.wav"), self.path("lle.qv-hdcd-eac.tmp.wav"))
+        if POSIX:
+            os.chmod(self.path("lle.wav"), 0o640)
+            if os.geteuid() == 0:
+                os.chown(self.path("lle.wav"), 1234, 1235)
+        self.assertOutcome(self.run_program(["--eac", "lle.wav", "lle.wav"]), 0)
+        self.assertEqual(harness.read_bytes(self.path("lle.wav")), harness.read_bytes(self.path("ref.wav")))
+        self.assertEqual(os.listdir(self.path("elsewhere")), [])
+        self.assertTrue(os.path.islink(self.path("lle.qv-hdcd-eac.tmp.wav")))
+        self.assertEqual(len(harness.listing(self.dir)), 5)  # no other temporary file is left
+        if POSIX:
+            status = os.lstat(self.path("lle.wav"))
+            self.assertEqual(oct(status.st_mode), oct(0o100640))
+            if os.geteuid() == 0:
+                self.assertEqual((status.st_uid, status.st_gid), (1234, 1235))
+
     def test_failures_keep_the_input_and_leave_no_temporary_file(self):
         inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
         taken = ["lle.qv-hdcd-eac.tmp.wav"] + ["lle.qv-hdcd-eac-%d.tmp.wav" % n for n in range(1, 1000)]

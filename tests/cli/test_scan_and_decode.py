@@ -77,6 +77,9 @@ class DecodeTest(harness.CliTestCase):
                 stdout = CHECK_YES + inputs.banner() + HEADERS[kind(source), kind(target)] + b"\nDecoding...\n"
                 self.assertOutcome(self.run_program([source, target]), 0, stdout + LLE_REPORT + STATISTICS,
                                    inputs.lle_progress())
+                # One pipe for both streams reads in terminal order: stdout goes out before stderr is written.
+                logged = self.run_program([source, target, "--overwrite"], together=True)
+                self.assertEqual(logged.stdout, stdout + inputs.lle_progress() + LLE_REPORT + STATISTICS)
                 decoded, rate = inputs.read_pcm(self.path(target))
                 reference = decoded if reference is None else reference
                 # The detector takes the -4.0 dB code at frame 44303.
