@@ -43,7 +43,7 @@ bool bind_all() {
            QV_BIND(stream_encoder_set_channels) && QV_BIND(stream_encoder_set_bits_per_sample) &&
            QV_BIND(stream_encoder_set_sample_rate) && QV_BIND(stream_encoder_set_compression_level) &&
            QV_BIND(stream_encoder_set_verify) && QV_BIND(stream_encoder_set_total_samples_estimate) &&
-           QV_BIND(stream_encoder_set_metadata) && QV_BIND(stream_encoder_init_file) &&
+           QV_BIND(stream_encoder_set_metadata) && QV_BIND(stream_encoder_init_stream) &&
            QV_BIND(stream_encoder_process_interleaved) && QV_BIND(stream_encoder_finish) &&
            QV_BIND(metadata_object_clone) && QV_BIND(metadata_object_delete) && QV_BIND(metadata_object_new) &&
            QV_BIND(metadata_object_vorbiscomment_entry_from_name_value_pair) &&

@@ -34,7 +34,7 @@ struct FlacLibrary {
     decltype(&FLAC__stream_encoder_set_verify) stream_encoder_set_verify;
     decltype(&FLAC__stream_encoder_set_total_samples_estimate) stream_encoder_set_total_samples_estimate;
     decltype(&FLAC__stream_encoder_set_metadata) stream_encoder_set_metadata;
-    decltype(&FLAC__stream_encoder_init_file) stream_encoder_init_file;
+    decltype(&FLAC__stream_encoder_init_stream) stream_encoder_init_stream;
     decltype(&FLAC__stream_encoder_process_interleaved) stream_encoder_process_interleaved;
     decltype(&FLAC__stream_encoder_finish) stream_encoder_finish;
     decltype(&FLAC__metadata_object_clone) metadata_object_clone;

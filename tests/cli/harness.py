@@ -29,14 +29,15 @@ class Result:
         return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
 
 
-def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None):
-    """Runs the program with args; returns a Result with bytes stdout/stderr."""
+def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, preexec_fn=None):
+    """Runs the program with args (preexec_fn runs in the child first); returns a Result with bytes stdout/stderr."""
     command = RUNNER + [program or PROGRAM] + list(args)
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
     completed = subprocess.run(command, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, timeout=timeout, env=full_env)
+                               stderr=subprocess.PIPE, timeout=timeout, env=full_env,
+                               preexec_fn=preexec_fn)
     stdout = completed.stdout
     stderr = completed.stderr
     if ON_WINDOWS_BUILD:
