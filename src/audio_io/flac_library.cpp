@@ -94,6 +94,8 @@ bool flac_library_load() {
         memcpy(library.error_text, error_text, sizeof error_text);
         return false;
     }
+    library.stream_encoder_set_num_threads = reinterpret_cast<FlacSetNumThreads>(
+        platform_library_symbol(library.module, "FLAC__stream_encoder_set_num_threads"));
     library.loaded = 1;
     library.error_text[0] = '\0';
     return true;

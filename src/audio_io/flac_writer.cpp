@@ -3,10 +3,15 @@
 #include "audio_io/flac_library.h"
 #include "console/console.h"
 #include "platform/file_position.h"
+#include "platform/processor_count.h"
+
+#include <algorithm>
 
 namespace {
 
 const uint32_t COMPRESSION_LEVEL = 5;
+// libFLAC's encoder gains little beyond this many threads.
+const uint32_t MAX_ENCODER_THREADS = 16;
 
 // What libFLAC's own file-based set-up reports when it cannot open the path.
 const int INIT_STATUS_FILE_NOT_OPENED = FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR;
@@ -102,6 +107,11 @@ bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate
         format_to_buffer(error_text, error_capacity, "Unable to attach FLAC metadata.");
         abandon_encoder(writer);
         return false;
+    }
+    // A libFLAC with threads encodes frames on helper threads; its output does
+    // not depend on their number, and one that refuses the count keeps one.
+    if (flac.stream_encoder_set_num_threads != nullptr) {
+        flac.stream_encoder_set_num_threads(encoder, std::min(platform_logical_processor_count(), MAX_ENCODER_THREADS));
     }
     // The file is created before libFLAC checks the stream's settings, as its
     // own file-based set-up does.
