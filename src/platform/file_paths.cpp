@@ -23,8 +23,9 @@ bool platform_absolute_path(const char* path, std::string& result) {
 bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity) {
     std::wstring wide_source;
     std::wstring wide_target;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     if (windows_extended_wide_path(source, wide_source) && windows_extended_wide_path(target, wide_target) &&
-        MoveFileExW(wide_source.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        MoveFileExW(wide_source.c_str(), wide_target.c_str(), flags) != 0) {
         return true;
     }
     const unsigned long code = GetLastError();
