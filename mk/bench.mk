@@ -10,7 +10,7 @@ BENCH_LONG_MINUTES ?= 60
 
 .PHONY: bench
 
-bench: deps-test build
+bench: deps-test build linux-libflac15
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target qv-hdcd make_bench_audio hdcd_core_bench
 	/usr/bin/python3 bench/run_bench.py --build-dir $(BUILD_DIR) --results bench/results.md \

@@ -43,7 +43,7 @@ bool bind_all() {
            QV_BIND(stream_encoder_set_channels) && QV_BIND(stream_encoder_set_bits_per_sample) &&
            QV_BIND(stream_encoder_set_sample_rate) && QV_BIND(stream_encoder_set_compression_level) &&
            QV_BIND(stream_encoder_set_verify) && QV_BIND(stream_encoder_set_total_samples_estimate) &&
-           QV_BIND(stream_encoder_set_metadata) && QV_BIND(stream_encoder_init_file) &&
+           QV_BIND(stream_encoder_set_metadata) && QV_BIND(stream_encoder_init_stream) &&
            QV_BIND(stream_encoder_process_interleaved) && QV_BIND(stream_encoder_finish) &&
            QV_BIND(metadata_object_clone) && QV_BIND(metadata_object_delete) && QV_BIND(metadata_object_new) &&
            QV_BIND(metadata_object_vorbiscomment_entry_from_name_value_pair) &&
@@ -94,6 +94,8 @@ bool flac_library_load() {
         memcpy(library.error_text, error_text, sizeof error_text);
         return false;
     }
+    library.stream_encoder_set_num_threads = reinterpret_cast<FlacSetNumThreads>(
+        platform_library_symbol(library.module, "FLAC__stream_encoder_set_num_threads"));
     library.loaded = 1;
     library.error_text[0] = '\0';
     return true;

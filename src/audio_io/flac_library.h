@@ -7,6 +7,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+
+// FLAC__stream_encoder_set_num_threads, new in libFLAC 1.5 (API version 14):
+// returns 0 when the count is taken.
+using FlacSetNumThreads = uint32_t (*)(FLAC__StreamEncoder* encoder, uint32_t value);
+#if FLAC_API_VERSION_CURRENT >= 14
+static_assert(std::is_same<FlacSetNumThreads, decltype(&FLAC__stream_encoder_set_num_threads)>::value,
+              "FlacSetNumThreads must match libFLAC's declaration");
+#endif
 
 // The library and its entry points, bound by name. Each pointer has the type of
 // libFLAC's own declaration, so a mismatch with the headers fails to compile.
@@ -34,7 +43,7 @@ struct FlacLibrary {
     decltype(&FLAC__stream_encoder_set_verify) stream_encoder_set_verify;
     decltype(&FLAC__stream_encoder_set_total_samples_estimate) stream_encoder_set_total_samples_estimate;
     decltype(&FLAC__stream_encoder_set_metadata) stream_encoder_set_metadata;
-    decltype(&FLAC__stream_encoder_init_file) stream_encoder_init_file;
+    decltype(&FLAC__stream_encoder_init_stream) stream_encoder_init_stream;
     decltype(&FLAC__stream_encoder_process_interleaved) stream_encoder_process_interleaved;
     decltype(&FLAC__stream_encoder_finish) stream_encoder_finish;
     decltype(&FLAC__metadata_object_clone) metadata_object_clone;
@@ -43,9 +52,11 @@ struct FlacLibrary {
     decltype(&FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair)
         metadata_object_vorbiscomment_entry_from_name_value_pair;
     decltype(&FLAC__metadata_object_vorbiscomment_append_comment) metadata_object_vorbiscomment_append_comment;
+    // Optional: nullptr when the library lacks it (libFLAC 1.4 and older).
+    FlacSetNumThreads stream_encoder_set_num_threads;
 };
 
-// Loads libFLAC on the first call; true when all entry points are bound. Later
+// Loads libFLAC on the first call; true when all required entry points are bound. Later
 // calls return the cached outcome without trying again.
 bool flac_library_load();
 

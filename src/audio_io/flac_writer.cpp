@@ -2,17 +2,72 @@
 
 #include "audio_io/flac_library.h"
 #include "console/console.h"
+#include "platform/file_position.h"
+#include "platform/processor_count.h"
+
+#include <algorithm>
 
 namespace {
 
 const uint32_t COMPRESSION_LEVEL = 5;
+// libFLAC's encoder gains little beyond this many threads.
+const uint32_t MAX_ENCODER_THREADS = 16;
 
-// Releases an encoder whose set-up failed.
+// What libFLAC's own file-based set-up reports when it cannot open the path.
+const int INIT_STATUS_FILE_NOT_OPENED = FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR;
+
+// The encoder writes through these callbacks into the writer's own stream, so
+// that every failed write or seek, and the final flush and close, reach the
+// verdict of flac_writer_finish.
+FLAC__StreamEncoderWriteStatus write_to_file(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes,
+                                             uint32_t, uint32_t, void* client_data) {
+    FlacWriter& writer = *static_cast<FlacWriter*>(client_data);
+    if (fwrite(buffer, 1, bytes, writer.file) != bytes) {
+        writer.write_error = 1;
+        return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+    }
+    return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+}
+
+FLAC__StreamEncoderSeekStatus seek_in_file(const FLAC__StreamEncoder*, FLAC__uint64 absolute_byte_offset,
+                                           void* client_data) {
+    FlacWriter& writer = *static_cast<FlacWriter*>(client_data);
+    if (absolute_byte_offset > static_cast<FLAC__uint64>(INT64_MAX) ||
+        !platform_file_seek(writer.file, static_cast<int64_t>(absolute_byte_offset), SEEK_SET)) {
+        writer.write_error = 1;
+        return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+    }
+    return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+}
+
+FLAC__StreamEncoderTellStatus tell_in_file(const FLAC__StreamEncoder*, FLAC__uint64* absolute_byte_offset,
+                                           void* client_data) {
+    FlacWriter& writer = *static_cast<FlacWriter*>(client_data);
+    const int64_t position = platform_file_tell(writer.file);
+    if (position < 0) {
+        writer.write_error = 1;
+        return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+    }
+    *absolute_byte_offset = static_cast<FLAC__uint64>(position);
+    return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+}
+
+// Flushes and closes the stream; false when either fails. Safe without a stream.
+bool close_file(FlacWriter& writer) {
+    if (writer.file == nullptr) return true;
+    const bool flushed = fflush(writer.file) == 0;
+    const bool closed = fclose(writer.file) == 0;
+    writer.file = nullptr;
+    return flushed && closed;
+}
+
+// Releases an encoder whose set-up failed, and its stream.
 void abandon_encoder(FlacWriter& writer) {
     const FlacLibrary& flac = flac_library_entry_points();
     flac.stream_encoder_finish(writer.encoder);
     flac.stream_encoder_delete(writer.encoder);
     writer.encoder = nullptr;
+    close_file(writer);
 }
 
 }  // namespace
@@ -53,8 +108,18 @@ bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate
         abandon_encoder(writer);
         return false;
     }
+    // A libFLAC with threads encodes frames on helper threads; its output does
+    // not depend on their number, and one that refuses the count keeps one.
+    if (flac.stream_encoder_set_num_threads != nullptr) {
+        flac.stream_encoder_set_num_threads(encoder, std::min(platform_logical_processor_count(), MAX_ENCODER_THREADS));
+    }
+    // The file is created before libFLAC checks the stream's settings, as its
+    // own file-based set-up does.
+    writer.file = fopen(path, "w+b");
     const FLAC__StreamEncoderInitStatus status =
-        flac.stream_encoder_init_file(encoder, path, nullptr, &writer);
+        writer.file == nullptr
+            ? static_cast<FLAC__StreamEncoderInitStatus>(INIT_STATUS_FILE_NOT_OPENED)
+            : flac.stream_encoder_init_stream(encoder, write_to_file, seek_in_file, tell_in_file, nullptr, &writer);
     if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
         format_to_buffer(error_text, error_capacity, "Unable to initialize FLAC encoder (status %d).",
                          static_cast<int>(status));
@@ -86,5 +151,6 @@ bool flac_writer_finish(FlacWriter& writer) {
         flac.stream_encoder_delete(writer.encoder);
         writer.encoder = nullptr;
     }
-    return finished && !writer.write_error;
+    const bool closed = close_file(writer);
+    return finished && closed && !writer.write_error;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "console/console.h"
 #include "platform/file_access.h"
@@ -11,8 +12,6 @@
 
 namespace {
 
-// The full-path service's result buffer.
-constexpr size_t FULL_PATH_CAPACITY = 1040;
 constexpr unsigned EAC_TEMP_ATTEMPTS = 1000;
 
 char fold_ascii(char c) {
@@ -29,11 +28,11 @@ bool equal_folding_ascii(const char* a, const char* b) {
 }  // namespace
 
 bool same_file(const char* input_path, const char* output_path) {
-    char input_full[FULL_PATH_CAPACITY];
-    char output_full[FULL_PATH_CAPACITY];
-    const bool both_absolute = platform_absolute_path(input_path, input_full, sizeof input_full) &&
-                               platform_absolute_path(output_path, output_full, sizeof output_full);
-    const bool names_equal = both_absolute ? equal_folding_ascii(input_full, output_full)
+    std::string input_full;
+    std::string output_full;
+    const bool both_absolute =
+        platform_absolute_path(input_path, input_full) && platform_absolute_path(output_path, output_full);
+    const bool names_equal = both_absolute ? equal_folding_ascii(input_full.c_str(), output_full.c_str())
                                            : equal_folding_ascii(input_path, output_path);
     return names_equal || platform_same_existing_file(input_path, output_path);
 }

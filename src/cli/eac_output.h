@@ -21,7 +21,8 @@ struct EacOutput {
 
 // True when the two paths name one file: their absolute forms are equal with
 // ASCII letters folded to lower case (the paths as given when either cannot be
-// made absolute), or both exist and are the same file on disk (links included).
+// made absolute), or both exist and are the same file on disk (links included)
+// or might be, their identity being unreadable.
 bool same_file(const char* input_path, const char* output_path);
 
 // Formats temporary name number attempt (0 to 999) beside output_path with the

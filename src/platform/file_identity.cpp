@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/windows_wide_path.h"
+
 namespace {
 
-bool file_information(const char* path, BY_HANDLE_FILE_INFORMATION& information) {
+bool file_information(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information) {
     // No access rights are needed to read the identity; sharing everything keeps
     // the probe from disturbing another program that has the file open.
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const BOOL ok = GetFileInformationByHandle(handle, &information);
@@ -20,11 +24,19 @@ bool file_information(const char* path, BY_HANDLE_FILE_INFORMATION& information)
 }  // namespace
 
 bool platform_same_existing_file(const char* path_a, const char* path_b) {
+    std::wstring wide_a;
+    std::wstring wide_b;
+    if (!windows_extended_wide_path(path_a, wide_a) || !windows_extended_wide_path(path_b, wide_b)) return false;
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;
-    if (!file_information(path_a, a) || !file_information(path_b, b)) return false;
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+    if (file_information(wide_a, a) && file_information(wide_b, b)) {
+        return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+               a.nFileIndexLow == b.nFileIndexLow;
+    }
+    // Two existing files whose identity cannot be read might be one: only the
+    // temporary-file route is safe then.
+    return GetFileAttributesW(wide_a.c_str()) != INVALID_FILE_ATTRIBUTES &&
+           GetFileAttributesW(wide_b.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 #else

@@ -7,28 +7,27 @@
 
 #include <windows.h>
 
-#include <cstdlib>
+#include "platform/windows_wide_path.h"
 
-namespace {
-
-// The full-path service works on wide strings; 520 wide characters make the
-// 1040-byte result buffer.
-constexpr int FULL_PATH_WIDE_CHARS = 520;
-
-}  // namespace
-
-bool platform_absolute_path(const char* path, char* result, size_t capacity) {
-    wchar_t wide_path[FULL_PATH_WIDE_CHARS];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, FULL_PATH_WIDE_CHARS) == 0) return false;
-    wchar_t full[FULL_PATH_WIDE_CHARS];
-    if (_wfullpath(full, wide_path, FULL_PATH_WIDE_CHARS) == nullptr) return false;
-    const int written = WideCharToMultiByte(CP_UTF8, 0, full, -1, result, static_cast<int>(capacity), nullptr,
-                                            nullptr);
-    return written > 0;
+bool platform_absolute_path(const char* path, std::string& result) {
+    std::wstring full;
+    if (!windows_full_wide_path(path, full)) return false;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return false;
+    result.assign(static_cast<size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, &result[0], length, nullptr, nullptr) != length) return false;
+    result.resize(static_cast<size_t>(length) - 1);
+    return true;
 }
 
 bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity) {
-    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+    std::wstring wide_source;
+    std::wstring wide_target;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (windows_extended_wide_path(source, wide_source) && windows_extended_wide_path(target, wide_target) &&
+        MoveFileExW(wide_source.c_str(), wide_target.c_str(), flags) != 0) {
+        return true;
+    }
     const unsigned long code = GetLastError();
     snprintf(failure, failure_capacity, "Windows error %lu", code);
     return false;
@@ -60,7 +59,7 @@ int sync_path(const char* path, int flags) {
 
 }  // namespace
 
-bool platform_absolute_path(const char* path, char* result, size_t capacity) {
+bool platform_absolute_path(const char* path, std::string& result) {
     std::string joined;
     if (path[0] != '/') {
         std::vector<char> directory(4096);
@@ -88,11 +87,9 @@ bool platform_absolute_path(const char* path, char* result, size_t capacity) {
         }
         start = end + 1;
     }
-    std::string folded;
-    for (const std::string& part : parts) folded += "/" + part;
-    if (folded.empty()) folded = "/";
-    if (folded.size() >= capacity) return false;
-    memcpy(result, folded.c_str(), folded.size() + 1);
+    result.clear();
+    for (const std::string& part : parts) result += "/" + part;
+    if (result.empty()) result = "/";
     return true;
 }
 

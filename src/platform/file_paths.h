@@ -3,13 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
-// Writes the absolute form of path into result (capacity bytes with the
-// terminating zero). Relative paths are taken against the current directory;
-// "." and ".." are folded by name, without following links, so the path need
-// not exist. False when the current directory is unknown, the path cannot be
-// converted, or the result does not fit.
-bool platform_absolute_path(const char* path, char* result, size_t capacity);
+// Sets result to the absolute form of path, of any length. Relative paths are
+// taken against the current directory; "." and ".." are folded by name, without following links, so the path need
+// not exist. False when the current directory is unknown or the path cannot be
+// converted.
+bool platform_absolute_path(const char* path, std::string& result);
 
 // Moves source onto target, replacing a file that is there, and returns once the
 // move is on disk as far as the system can tell. On failure false, and failure

@@ -4,8 +4,13 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/windows_wide_path.h"
+
 bool platform_path_exists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    std::wstring wide;
+    return windows_extended_wide_path(path, wide) && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 #else

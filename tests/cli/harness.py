@@ -29,16 +29,17 @@ class Result:
         return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
 
 
-def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False):
+def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False, preexec_fn=None):
     """Runs the program with args; returns a Result with bytes stdout/stderr. together: both
-    streams go into one pipe, read as stdout, the way a log redirected with 2>&1 gets them."""
+    streams go into one pipe, read as stdout, the way a log redirected with 2>&1 gets them.
+    preexec_fn runs in the child before the program starts."""
     command = RUNNER + [program or PROGRAM] + list(args)
     full_env = dict(os.environ)
     if env:
         full_env.update(env)
     completed = subprocess.run(command, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT if together else subprocess.PIPE, timeout=timeout,
-                               env=full_env)
+                               env=full_env, preexec_fn=preexec_fn)
     stdout = completed.stdout
     stderr = completed.stderr or b""
     if ON_WINDOWS_BUILD:

@@ -1,12 +1,29 @@
 """libFLAC is loaded at run time from beside the program, else found by name."""
 import ctypes
+import glob
 import os
 import shutil
+import struct
+import subprocess
 import unittest
 
 import harness
+import hdcd_inputs as inputs
 
 NOT_ON_WINE = unittest.skipIf(harness.ON_WINDOWS_BUILD, "Linux loader messages, a Linux stand-in and raw argument bytes")
+# libFLAC 1.5 with threads and its flac program (scripts/build-libflac-linux.sh).
+FLAC_15 = os.path.join(harness.BINARY_DIR, "libflac-1.5")
+FLAC_15_LIBRARIES = glob.glob(os.path.join(FLAC_15, "lib", "libFLAC.so.*"))
+
+
+def audio_frames(path):
+    """The bytes of a FLAC file after its metadata blocks."""
+    data = harness.read_bytes(path)
+    position, last = 4, False
+    while not last:
+        last = data[position] & 0x80
+        position += 4 + struct.unpack(">I", b"\0" + data[position + 1:position + 4])[0]
+    return data[position:]
 
 
 class FlacLoaderTest(harness.CliTestCase):
@@ -41,6 +58,30 @@ class FlacLoaderTest(harness.CliTestCase):
         result = harness.run(["in.wav", "out.flac", "--title", "T"], cwd=self.dir, program=program)
         self.assertOutcome(result, 1, b"", b"Error: " + missing)
         self.assertFalse(os.path.exists(self.path("out.flac")))
+
+    @NOT_ON_WINE
+    @unittest.skipUnless(FLAC_15_LIBRARIES, "no libFLAC 1.5 build")
+    def test_threads_of_libflac_1_5_change_no_byte(self):
+        if len(os.sched_getaffinity(0)) < 2:
+            self.skipTest("one processor: no second thread")
+        program, _ = self.program_beside(FLAC_15_LIBRARIES[0])
+        inputs.make_lle(self, "in.wav")
+        one_processor = min(os.sched_getaffinity(0))
+        for name, pinned in (("one.flac", lambda: os.sched_setaffinity(0, {one_processor})), ("all.flac", None)):
+            self.assertOutcome(harness.run(["--quiet", "in.wav", name], cwd=self.dir, program=program,
+                                           preexec_fn=pinned), 0)
+        self.assertEqual(harness.read_bytes(self.path("one.flac")), harness.read_bytes(self.path("all.flac")))
+        # The frames are those of flac 1.5 itself on the decoded samples.
+        self.assertOutcome(self.run_program(["--quiet", "in.wav", "decoded.wav"]), 0)
+        subprocess.run([os.path.join(FLAC_15, "bin", "flac"), "-s", "-5", "-V", "-j1", "-o", self.path("peer.flac"),
+                        self.path("decoded.wav")], check=True, stderr=subprocess.DEVNULL)
+        self.assertEqual(audio_frames(self.path("all.flac")), audio_frames(self.path("peer.flac")))
+        # A libFLAC without threads (the system's 1.4) still writes the same samples.
+        system = ctypes.CDLL(harness.read_bytes(os.path.join(harness.BINARY_DIR, "flac_library_file.txt")).decode().strip())
+        self.assertFalse(hasattr(system, "FLAC__stream_encoder_set_num_threads"))
+        self.assertOutcome(self.run_program(["--quiet", "in.wav", "system.flac"]), 0)
+        self.assertEqual(inputs.read_pcm(self.path("system.flac"))[0].tolist(),
+                         inputs.read_pcm(self.path("all.flac"))[0].tolist())
 
     @NOT_ON_WINE
     def test_tag_value_that_is_not_utf8_stops_the_run(self):

@@ -46,6 +46,7 @@ class WindowsExecutableTest(harness.CliTestCase):
         self.assertEqual(sorted(map(int, sizes)), [16, 32, 48, 256])
         manifest = tool_output("wrestool", "--extract", "--raw", "--type=24", harness.PROGRAM).decode()
         self.assertRegex(manifest, r"<activeCodePage[^>]*>UTF-8</activeCodePage>")
+        self.assertRegex(manifest, r"<longPathAware[^>]*>true</longPathAware>")
 
     def test_flac_status_with_and_without_the_library(self):
         self.assertOutcome(self.run_program(["--flac-status"]), 0, b"FLAC support: available\n")
@@ -67,15 +68,28 @@ class FileNameTest(harness.CliTestCase):
     @WINDOWS_ONLY
     def test_one_file_named_two_ways_is_decoded_in_place(self):
         os.makedirs(self.path("sub"))
-        # Under wine the Unix root is drive Z:.
-        full = "Z:" + self.path("in.wav").replace("/", "\\")
-        for output in [".\\in.wav", "IN.WAV", "sub\\..\\In.Wav", full, full.upper()]:
-            with self.subTest(output=output):
-                inputs.write_file(self, "in.wav", harness.read_bytes(self.path("lle.wav")))
-                self.assertOutcome(self.run_program(["--eac", "in.wav", output]), 0)
+        # A directory path past 520 characters, beyond every fixed path buffer.
+        deep = "/".join("d%02d%s" % (level, "x" * 46) for level in range(11))
+        os.makedirs(self.path(deep))
+
+        def windows(name):
+            return name.replace("/", "\\")
+
+        def full(name):  # under wine the Unix root is drive Z:
+            return "Z:" + windows(self.path(name))
+        # (the file, its name as input, its name as output)
+        cases = [("in.wav", "in.wav", output)
+                 for output in [".\\in.wav", "IN.WAV", "sub\\..\\In.Wav", full("in.wav"), full("in.wav").upper()]]
+        cases += [(deep + "/Ä.wav", full(deep + "/Ä.wav"), full(deep + "/ä.wav")),
+                  (deep + "/Ä.wav", windows(deep + "/Ä.wav"), full(deep + "/Ä.wav"))]
+        for name, input_name, output in cases:
+            with self.subTest(input=input_name, output=output):
+                inputs.write_file(self, name, harness.read_bytes(self.path("lle.wav")))
+                self.assertOutcome(self.run_program(["--eac", input_name, output]), 0)
                 # One file, under its old name, now holding the decode.
-                self.assertFiles(["lle.wav", "ref.wav", "in.wav"])
-                self.assertEqual(harness.read_bytes(self.path("in.wav")), self.reference)
+                self.assertFiles(["lle.wav", "ref.wav", name])
+                self.assertEqual(harness.read_bytes(self.path(name)), self.reference)
+                os.remove(self.path(name))
 
     def test_name_outside_the_ansi_code_page(self):
         stem = "Müller – 日本語の曲 Ελληνικά"
