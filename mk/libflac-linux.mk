@@ -8,5 +8,5 @@ TEST_PREREQS += linux-libflac15
 
 .PHONY: linux-libflac15
 
-linux-libflac15: deps
+linux-libflac15: deps-test
 	bash scripts/build-libflac-linux.sh $(LINUX_LIBFLAC15)
