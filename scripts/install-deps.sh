@@ -8,6 +8,7 @@ packages=(
   libflac-dev flac sox python3-numpy python3-soundfile
   g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin dpkg-dev zip
   clang libclang-rt-14-dev time
+  nlohmann-json3-dev chromium
 )
 
 missing=()
