@@ -60,12 +60,19 @@ void escape_into(std::string& out, const std::string& text) {
 void append_format(std::string& out, const char* format, ...) QV_PRINTF_LIKE(2, 3);
 
 void append_format(std::string& out, const char* format, ...) {
-    char text[512];
     va_list args;
+    va_list again;
     va_start(args, format);
-    const int length = vsnprintf(text, sizeof text, format, args);
+    va_copy(again, args);
+    const int length = vsnprintf(nullptr, 0, format, args);
     va_end(args);
-    if (length > 0) out.append(text, static_cast<size_t>(length) < sizeof text ? static_cast<size_t>(length) : sizeof text - 1);
+    if (length > 0) {
+        const size_t start = out.size();
+        out.resize(start + static_cast<size_t>(length) + 1);
+        vsnprintf(&out[start], static_cast<size_t>(length) + 1, format, again);
+        out.resize(start + static_cast<size_t>(length));
+    }
+    va_end(again);
 }
 
 std::string minutes_seconds(double seconds) {

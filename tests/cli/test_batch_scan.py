@@ -20,7 +20,7 @@ import soundfile as sf
 import harness
 import hdcd_inputs as inputs
 
-BATCH = os.environ.get("QV_HDCD_BATCH_TARGET", "")
+BATCH = harness.BATCH_PROGRAM
 FILE_FIELDS = ["path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "hdcd_found",
                "bit_position", "packet_type", "peak_extend_mode", "valid_packets", "packet_errors",
                "peak_extend_packets", "transient_filter_packets", "max_gain_code", "left_packets", "right_packets",
