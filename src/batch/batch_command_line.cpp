@@ -21,12 +21,13 @@ int batch_command_line_run(int argc, char** argv) {
         batch_version_print();
         return 0;
     }
-    if (std::strcmp(command, "scan") != 0) {
+    const bool scan = std::strcmp(command, "scan") == 0;
+    if (!scan && std::strcmp(command, "decode") != 0) {
         print_to_stream(stderr, "Error: unknown command %s\n\n", command);
         batch_usage_print(stderr);
         return 1;
     }
     BatchOptions options;
-    if (!batch_options_parse(argc, argv, BATCH_COMMAND_SCAN, options)) return 1;
+    if (!batch_options_parse(argc, argv, scan ? BATCH_COMMAND_SCAN : BATCH_COMMAND_DECODE, options)) return 1;
     return batch_run(options);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "batch/file_decode.h"
 #include "console/console.h"
 
 namespace {
@@ -111,4 +112,62 @@ void batch_print_totals(const BatchTotals& totals) {
                     static_cast<unsigned long long>(totals.signalling_only_tracks),
                     static_cast<unsigned long long>(totals.errors), static_cast<unsigned long long>(totals.skipped),
                     read_text, totals.elapsed_seconds, totals.cancelled ? " (cancelled)" : "");
+}
+
+void batch_count_actions(const std::vector<BatchFile>& files, BatchActionCounts& counts) {
+    counts = BatchActionCounts{};
+    for (const BatchFile& file : files) {
+        if (!file.scanned || file.action.empty()) continue;
+        const std::string kind = batch_action_kind(file);
+        if (kind == "decoded") counts.decoded += 1;
+        if (kind == "copied") counts.copied += 1;
+        if (kind == "exists") counts.exists += 1;
+        if (kind == "skipped") counts.skipped += 1;
+        if (kind == "failed") counts.failed += 1;
+        if (kind == "would decode") counts.would_decode += 1;
+        if (kind == "would copy") counts.would_copy += 1;
+    }
+}
+
+void batch_print_plan(const std::vector<BatchFile>& files) {
+    for (const BatchFile& file : files) {
+        if (!file.scanned || file.action.empty()) continue;
+        if (file.output.empty() || batch_action_kind(file) == "failed") {
+            print_to_stdout("%s: %s\n", file.action.c_str(), file.path.c_str());
+        } else if (file.action == "exists") {
+            print_to_stdout("exists: %s\n", file.output.c_str());
+        } else {
+            print_to_stdout("%s: %s -> %s\n", file.action.c_str(), file.path.c_str(), file.output.c_str());
+        }
+    }
+}
+
+void batch_print_action_failures(const std::vector<BatchFile>& files) {
+    for (const BatchFile& file : files) {
+        if (!file.scanned || file.status == BATCH_STATUS_ERROR || batch_action_kind(file) != "failed") continue;
+        print_to_stream(stderr, "Error: %s: %s\n", file.path.c_str(), file.action.c_str() + 8);
+    }
+}
+
+void batch_print_disk_full(const BatchActionCounts& counts) {
+    print_to_stream(stderr,
+                    "Error: the disk is full. The run stopped; %llu decoded and %llu copied files were completed, "
+                    "and no partial file was left.\n",
+                    static_cast<unsigned long long>(counts.decoded), static_cast<unsigned long long>(counts.copied));
+}
+
+void batch_print_actions(const BatchActionCounts& counts, const char* output_dir, bool dry_run) {
+    if (dry_run) {
+        print_to_stdout("Dry run into %s: %llu would be decoded, %llu copied, %llu exist, %llu skipped, %llu failed\n",
+                        output_dir, static_cast<unsigned long long>(counts.would_decode),
+                        static_cast<unsigned long long>(counts.would_copy),
+                        static_cast<unsigned long long>(counts.exists),
+                        static_cast<unsigned long long>(counts.skipped),
+                        static_cast<unsigned long long>(counts.failed));
+        return;
+    }
+    print_to_stdout("Decode into %s: %llu decoded, %llu copied, %llu exist, %llu skipped, %llu failed\n", output_dir,
+                    static_cast<unsigned long long>(counts.decoded), static_cast<unsigned long long>(counts.copied),
+                    static_cast<unsigned long long>(counts.exists), static_cast<unsigned long long>(counts.skipped),
+                    static_cast<unsigned long long>(counts.failed));
 }

@@ -40,3 +40,28 @@ void batch_print_errors(const std::vector<BatchFile>& files);
 
 // The totals line on stdout.
 void batch_print_totals(const BatchTotals& totals);
+
+// What decode did, counted by the first word of each file's action.
+struct BatchActionCounts {
+    uint64_t decoded;
+    uint64_t copied;
+    uint64_t exists;
+    uint64_t skipped;
+    uint64_t failed;
+    uint64_t would_decode;
+    uint64_t would_copy;
+};
+
+void batch_count_actions(const std::vector<BatchFile>& files, BatchActionCounts& counts);
+
+// --dry-run: one line per file on stdout, "would decode: IN -> OUT", "exists: OUT", "skipped: no HDCD: IN".
+void batch_print_plan(const std::vector<BatchFile>& files);
+
+// The failed actions, one line each on stderr (scan errors are printed already).
+void batch_print_action_failures(const std::vector<BatchFile>& files);
+
+// The one message of a run that a full disk stopped, on stderr.
+void batch_print_disk_full(const BatchActionCounts& counts);
+
+// "Decode into DIR: 3 decoded, 10 copied, 0 exist, 2 skipped, 0 failed" on stdout.
+void batch_print_actions(const BatchActionCounts& counts, const char* output_dir, bool dry_run);

@@ -7,6 +7,7 @@ const char* batch_status_name(int32_t status) {
         case BATCH_STATUS_HDCD: return "hdcd";
         case BATCH_STATUS_SIGNALLING_ONLY: return "signalling-only";
         case BATCH_STATUS_ERROR: return "error";
+        case BATCH_STATUS_OTHER: return "other";
         default: return "none";
     }
 }
@@ -21,4 +22,9 @@ std::string batch_file_folder(const BatchFile& file) {
 
 double batch_file_seconds(const BatchFile& file) {
     return file.sample_rate == 0 ? 0.0 : static_cast<double>(file.frames) / file.sample_rate;
+}
+
+bool batch_file_reported(const BatchFile& file, bool with_actions) {
+    if (!file.scanned) return false;
+    return file.audio || (with_actions && !file.action.empty());
 }

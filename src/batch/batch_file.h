@@ -14,6 +14,7 @@ enum BatchStatus {
     BATCH_STATUS_SIGNALLING_ONLY = 1,  // valid packets, but decoding changes nothing but the word length
     BATCH_STATUS_HDCD = 2,             // Peak Extend or a gain code other than 0: decoding changes the audio
     BATCH_STATUS_ERROR = 3,            // could not be read to its end
+    BATCH_STATUS_OTHER = 4,            // not an audio file (decode --copy-others copies it)
 };
 
 struct BatchFile {
@@ -40,11 +41,15 @@ struct BatchFile {
     std::string output;        // the path written or that would be written; empty when none
 };
 
-// "hdcd", "signalling-only", "none" or "error".
+// "hdcd", "signalling-only", "none", "error" or "other".
 const char* batch_status_name(int32_t status);
 
 // The folder part of the path ("." when it has none): the album the file belongs to.
 std::string batch_file_folder(const BatchFile& file);
+
+// True for the files the reports list: audio files that were read (or failed),
+// and with actions also the other files decode did something with.
+bool batch_file_reported(const BatchFile& file, bool with_actions);
 
 // Seconds of audio read.
 double batch_file_seconds(const BatchFile& file);

@@ -17,6 +17,13 @@ struct BatchOptions {
     const char* json_path;
     const char* html_path;
     bool quiet;
+    // decode only
+    const char* output_dir;     // --to
+    int32_t output_format;      // OUTPUT_KIND_FLAC (default) or OUTPUT_KIND_WAV
+    bool all_hdcd;
+    bool copy_others;
+    bool overwrite;
+    bool dry_run;
 };
 
 // Parses argv[2..] for the command named by argv[1]. False after printing one

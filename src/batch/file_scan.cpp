@@ -1,23 +1,61 @@
 #include "batch/file_scan.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
+#include "audio_io/block_size.h"
 #include "audio_io/input_source.h"
 #include "audio_io/pcm_stream_info.h"
 #include "console/cancellation.h"
 #include "console/shared_messages.h"
 #include "operations/input_scan.h"
+#include "platform/directory_listing.h"
 
 namespace {
 
 struct FileScanContext {
     BatchFile* file;
     ScanProgressCounters* counters;
+    const HdcdScanner* scanner;
     uint64_t expected_frames;
     uint64_t bytes_booked;
-    bool timeline_wanted;
+    bool timeline_wanted;   // PCM16: the decoder follows the file once it shows a packet
+    bool timeline_started;
     TimelineBuilder timeline;
 };
+
+// Until the scanner sees a valid packet the decoder has nothing to show, and
+// most files never have one: the decoder starts only then, and catches up by
+// reading the frames before the current block once more (rarely more than a
+// block). False when that reading fails.
+bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
+    BatchFile& file = *context.file;
+    uint64_t size = 0;
+    if (platform_path_kind(file.path.c_str(), size) != PLATFORM_ENTRY_FILE) return false;  // a pipe reads once
+    char error_text[256] = "";
+    InputSource again{};
+    if (!input_source_open(again, file.path.c_str(), file.input_kind, error_text, sizeof error_text)) return false;
+    std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
+    uint64_t done = 0;
+    while (block && done < frames_before) {
+        const uint64_t left = frames_before - done;
+        const uint32_t frames = input_source_read(again, block.get(), left < BLOCK_FRAMES ? static_cast<uint32_t>(left)
+                                                                                          : BLOCK_FRAMES);
+        if (frames == 0) break;
+        timeline_builder_feed(context.timeline, block.get(), frames);
+        done += frames;
+    }
+    input_source_close(again);
+    return done == frames_before;
+}
+
+bool packet_seen(const HdcdScanner& scanner) {
+    const HdcdScanPosition& position = scanner.positions[0];
+    const HdcdDetector& left = position.left.detector;
+    const HdcdDetector& right = position.right.detector;
+    return left.packets_a + left.packets_b + right.packets_a + right.packets_b != 0;
+}
 
 // Books the share of the file's bytes that the frames read so far stand for.
 void book_bytes(FileScanContext& context, uint64_t bytes_now) {
@@ -29,8 +67,15 @@ void book_bytes(FileScanContext& context, uint64_t bytes_now) {
 
 bool file_scan_after_block(void* opaque, int32_t* samples, uint32_t frames) {
     FileScanContext& context = *static_cast<FileScanContext*>(opaque);
+    const uint64_t frames_before = context.file->frames;
     context.file->frames += frames;
-    if (context.timeline_wanted) timeline_builder_feed(context.timeline, samples, frames);
+    if (context.timeline_wanted && !context.timeline_started && packet_seen(*context.scanner)) {
+        timeline_builder_start(context.timeline, context.file->timeline, context.file->sample_rate,
+                               context.expected_frames);
+        context.timeline_started = true;
+        if (frames_before > 0 && !timeline_catch_up(context, frames_before)) context.timeline_wanted = false;
+    }
+    if (context.timeline_wanted && context.timeline_started) timeline_builder_feed(context.timeline, samples, frames);
     if (context.expected_frames != 0) {
         const double share = static_cast<double>(context.file->frames) / static_cast<double>(context.expected_frames);
         book_bytes(context, static_cast<uint64_t>(share * static_cast<double>(context.file->file_size)));
@@ -90,11 +135,9 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
     context.counters = &counters;
     context.expected_frames = source.expected_frames;
     context.timeline_wanted = source.valid_bits == 16 && source.container_bits == 16;
-    if (context.timeline_wanted) {
-        timeline_builder_start(context.timeline, file.timeline, source.sample_rate, source.expected_frames);
-    }
 
     HdcdScanner scanner;
+    context.scanner = &scanner;
     const int32_t outcome = input_scan_run(source, block, scanner, {file_scan_after_block, &context});
     input_source_close(source);
     if (outcome == INPUT_SCAN_STOPPED) {
@@ -112,7 +155,7 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
     hdcd_scanner_summary(scanner, file.summary);
     file.status = status_from_summary(file.summary);
     file.first_packet_seconds = first_packet_seconds(scanner, file.summary);
-    if (context.timeline_wanted && file.status != BATCH_STATUS_NONE) {
+    if (context.timeline_wanted && context.timeline_started && file.status != BATCH_STATUS_NONE) {
         timeline_builder_finish(context.timeline);
         file.timeline.points.shrink_to_fit();
     } else {

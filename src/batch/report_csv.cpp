@@ -54,7 +54,7 @@ std::string report_csv_text(const BatchReport& report) {
     }
     text += line + "\r\n";
     for (const BatchFile& file : *report.files) {
-        if (!file.audio || !file.scanned) continue;
+        if (!batch_file_reported(file, report.with_actions)) continue;
         const HdcdSummary& s = file.summary;
         line.clear();
         append_field(line, file.path);

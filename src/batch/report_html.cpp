@@ -335,7 +335,7 @@ void append_files(std::string& out, const BatchReport& report) {
     if (report.with_actions) out += "<th>Action</th><th>Output</th>";
     out += "</tr></thead><tbody>";
     for (const BatchFile& file : *report.files) {
-        if (!file.audio || !file.scanned) continue;
+        if (!batch_file_reported(file, report.with_actions)) continue;
         const HdcdSummary& s = file.summary;
         out += "<tr><td>";
         escape_into(out, file.path);

@@ -13,6 +13,12 @@ double rounded(double value, double scale) {
     return std::round(value * scale) / scale;
 }
 
+// A name that is not valid UTF-8 (possible on Linux) gets replacement
+// characters rather than stopping the report.
+std::string dump(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 Json timeline_json(const BatchFile& file) {
     const ScanTimeline& timeline = file.timeline;
     Json gain_left = Json::array();
@@ -78,17 +84,25 @@ Json file_json(const BatchFile& file, bool with_actions) {
 
 }  // namespace
 
+// The document is written file by file, so that only one file's entry is held
+// as a tree at a time: a collection of ten thousand files would otherwise
+// build a tree many times the size of the text.
 std::string report_json_text(const BatchReport& report) {
     const BatchTotals& totals = *report.totals;
-    Json document;
-    document["tool"] = "qv-hdcd-batch";
-    document["version"] = QV_VERSION_TEXT;
-    document["cancelled"] = totals.cancelled;
-    Json files = Json::array();
+    Json head;
+    head["tool"] = "qv-hdcd-batch";
+    head["version"] = QV_VERSION_TEXT;
+    head["cancelled"] = totals.cancelled;
+    std::string text = dump(head);
+    text.pop_back();  // the closing brace: the lists follow
+    text += ",\"files\":[";
+    bool first = true;
     for (const BatchFile& file : *report.files) {
-        if (file.audio && file.scanned) files.push_back(file_json(file, report.with_actions));
+        if (!batch_file_reported(file, report.with_actions)) continue;
+        if (!first) text += ',';
+        first = false;
+        text += dump(file_json(file, report.with_actions));
     }
-    document["files"] = std::move(files);
     Json albums = Json::array();
     for (const BatchAlbum& album : *report.albums) {
         Json json;
@@ -101,7 +115,7 @@ std::string report_json_text(const BatchReport& report) {
         json["verdict"] = album_verdict(album);
         albums.push_back(std::move(json));
     }
-    document["albums"] = std::move(albums);
+    text += "],\"albums\":" + dump(albums);
     Json json;
     json["files"] = totals.files;
     json["skipped"] = totals.skipped;
@@ -112,8 +126,6 @@ std::string report_json_text(const BatchReport& report) {
     json["errors"] = totals.errors;
     json["bytes_read"] = totals.bytes_read;
     json["elapsed_seconds"] = rounded(totals.elapsed_seconds, 1000.0);
-    document["totals"] = std::move(json);
-    // A name that is not valid UTF-8 (possible on Linux) gets replacement
-    // characters rather than stopping the report.
-    return document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    text += ",\"totals\":" + dump(json) + "}\n";
+    return text;
 }

@@ -2,8 +2,9 @@
 
 namespace {
 
-// The decoder is stepped in runs of this many frames so that the gain can be
-// read between them: the lowest gain of a point is the lowest seen at these steps.
+// The gain is read every this many frames of the file (and at the end of each
+// point): the lowest gain of a point is the lowest seen at these frames, the
+// same whatever blocks the file arrives in.
 constexpr uint32_t GAIN_STEP_FRAMES = 64;
 
 uint64_t channel_errors(const HdcdDecoder& d) {
@@ -52,6 +53,13 @@ void halve_resolution(ScanTimeline& timeline) {
     timeline.frames_per_point *= 2;
 }
 
+void read_gain(TimelineBuilder& builder) {
+    const HdcdDecoder& d = builder.decoder;
+    TimelinePoint& point = builder.open;
+    if (d.gain_left > point.gain_left) point.gain_left = static_cast<uint16_t>(d.gain_left);
+    if (d.gain_right > point.gain_right) point.gain_right = static_cast<uint16_t>(d.gain_right);
+}
+
 void close_point(TimelineBuilder& builder, bool more_to_come) {
     ScanTimeline& timeline = *builder.timeline;
     // A file longer than its header said: the open point grows to the new
@@ -91,22 +99,23 @@ void timeline_builder_start(TimelineBuilder& builder, ScanTimeline& timeline, ui
 void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t frames) {
     HdcdDecoder& d = builder.decoder;
     while (frames > 0) {
-        uint64_t step = builder.timeline->frames_per_point - builder.point_frames;
-        if (step > GAIN_STEP_FRAMES) step = GAIN_STEP_FRAMES;
+        uint64_t step = GAIN_STEP_FRAMES - d.frames_processed % GAIN_STEP_FRAMES;
+        const uint64_t point_left = builder.timeline->frames_per_point - builder.point_frames;
+        if (step > point_left) step = point_left;
         if (step > frames) step = frames;
         hdcd_decoder_process(d, samples, step);
-        TimelinePoint& point = builder.open;
-        if (d.gain_left > point.gain_left) point.gain_left = static_cast<uint16_t>(d.gain_left);
-        if (d.gain_right > point.gain_right) point.gain_right = static_cast<uint16_t>(d.gain_right);
         builder.point_frames += step;
         samples += 2 * step;
         frames -= static_cast<uint32_t>(step);
-        if (builder.point_frames >= builder.timeline->frames_per_point) close_point(builder, true);
+        const bool point_full = builder.point_frames >= builder.timeline->frames_per_point;
+        if (point_full || d.frames_processed % GAIN_STEP_FRAMES == 0) read_gain(builder);
+        if (point_full) close_point(builder, true);
     }
 }
 
 void timeline_builder_finish(TimelineBuilder& builder) {
     if (builder.point_frames > 0) {
+        read_gain(builder);
         // The last point may still find the timeline full; it then goes in at
         // half the resolution.
         if (builder.timeline->points.size() == TIMELINE_MAX_POINTS) halve_resolution(*builder.timeline);
