@@ -66,7 +66,9 @@ bool batch_options_parse(int argc, char** argv, int32_t command, BatchOptions& o
         if (i + 1 >= argc) return argument_error("%s needs a value", argument);
         const char* value = argv[++i];
         if (is_jobs) {
-            if (!parse_jobs(value, options.jobs)) return argument_error("--jobs takes a number from 1 to 256, not %s", value);
+            if (!parse_jobs(value, options.jobs)) {
+                return argument_error("--jobs takes a number from 1 to 256, not %s", value);
+            }
         } else {
             *value_target = value;
         }

@@ -171,7 +171,8 @@ void append_time_axis(std::string& svg, double duration) {
     }
     for (int t = 0; t <= duration; t += step) {
         const int x = PLOT_LEFT + static_cast<int>(t / duration * PLOT_WIDTH);
-        append_format(svg, "<path d=\"M%d %dv4\" stroke=\"#555\"/><text x=\"%d\" y=\"%d\" text-anchor=\"middle\">%s</text>",
+        append_format(svg,
+                      "<path d=\"M%d %dv4\" stroke=\"#555\"/><text x=\"%d\" y=\"%d\" text-anchor=\"middle\">%s</text>",
                       x, STRIP_BOTTOM, x, STRIP_BOTTOM + 15, minutes_seconds(t).c_str());
     }
     append_format(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">time (mm:ss)</text>",
@@ -191,7 +192,8 @@ void append_timeline_svg(std::string& out, const BatchFile& file) {
                   PLOT_LEFT, GAIN_TOP, PLOT_WIDTH, GAIN_BOTTOM - GAIN_TOP);
     for (int db = 0; db <= 8; db += 2) {
         const int y = gain_y(db * 256);
-        append_format(svg, "<path d=\"M%d %dH%d\" stroke=\"#ddd\"/><text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s%d dB</text>",
+        append_format(svg,
+                      "<path d=\"M%d %dH%d\" stroke=\"#ddd\"/><text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s%d dB</text>",
                       PLOT_LEFT, y, PLOT_RIGHT, PLOT_LEFT - 4, y + 4, db == 0 ? "" : "-", db);
     }
     append_format(svg, "<text x=\"4\" y=\"14\">gain</text>");
@@ -226,7 +228,8 @@ void append_timeline_svg(std::string& out, const BatchFile& file) {
                   "text-anchor=\"end\">Extend</text>",
                   PLOT_LEFT - 4, STRIP_TOP + 14, PLOT_LEFT - 4, STRIP_TOP + 27);
     // Packet errors (black) and timer lapses (grey) as marks under the gain plot.
-    const std::string errors = tick_path(columns, GAIN_BOTTOM - 10, 10, [](const Column& c) { return c.packet_errors; });
+    const std::string errors =
+        tick_path(columns, GAIN_BOTTOM - 10, 10, [](const Column& c) { return c.packet_errors; });
     if (!errors.empty()) svg += "<path d=\"" + errors + "\" stroke=\"#000\" stroke-width=\"1.5\"/>";
     const std::string lapses = tick_path(columns, GAIN_BOTTOM - 20, 10, [](const Column& c) { return c.timer_lapses; });
     if (!lapses.empty()) svg += "<path d=\"" + lapses + "\" stroke=\"#888\" stroke-width=\"1.5\"/>";
@@ -316,8 +319,9 @@ void append_tracks(std::string& out, const std::vector<BatchFile>& files) {
         escape_into(out, file.path);
         append_format(out, "</h3><p>%s, %s, packet type %s, Peak Extend %s, largest gain change %.1f dB, "
                       "%u valid packets, %u packet errors, %u timer lapses, Transient Filter %s</p>",
-                      minutes_seconds(batch_file_seconds(file)).c_str(), file.container, packet_type_name(s.packet_type),
-                      peak_extend_name(s.peak_extend_mode), gain_change_db(s.max_gain_code), s.valid_packets, s.packet_errors,
+                      minutes_seconds(batch_file_seconds(file)).c_str(), file.container,
+                      packet_type_name(s.packet_type), peak_extend_name(s.peak_extend_mode),
+                      gain_change_db(s.max_gain_code), s.valid_packets, s.packet_errors,
                       s.timer_expirations, s.transient_filter_packets != 0 ? "signalled" : "not signalled");
         if (file.timeline.points.empty()) {
             out += "<p>(no timeline: the decoder follows PCM16 input only)</p>";
@@ -345,7 +349,9 @@ void append_files(std::string& out, const BatchReport& report) {
             escape_into(out, file.error);
         }
         out += "</td><td>";
-        if (file.container != nullptr) append_format(out, "%s %u Hz %u-bit", file.container, file.sample_rate, file.bits);
+        if (file.container != nullptr) {
+            append_format(out, "%s %u Hz %u-bit", file.container, file.sample_rate, file.bits);
+        }
         append_format(out, "</td><td class=\"n\">%s</td><td class=\"n\">%d</td><td class=\"n\">%u</td>"
                       "<td class=\"n\">%u</td><td>%s</td><td class=\"n\">%.1f dB</td>",
                       minutes_seconds(batch_file_seconds(file)).c_str(), static_cast<int>(s.bit_position),

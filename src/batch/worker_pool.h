@@ -18,6 +18,6 @@ struct WorkerTask {
 };
 
 // Runs task.run for every index below count on `jobs` threads (never more than
-// count). No new item starts once a cancel is requested or `stop` is set. Returns false, having run nothing, when the buffers
-// cannot be allocated.
+// count). No new item starts once a cancel is requested or `stop` is set.
+// Returns false, having run nothing, when the buffers cannot be allocated.
 bool worker_pool_run(uint32_t jobs, size_t count, const WorkerTask& task);
