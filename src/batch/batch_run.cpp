@@ -41,13 +41,16 @@ void work_on_file(void* context, size_t index, int32_t* block) {
     const size_t file_index = work.order[index];
     work.current.store(file_index, std::memory_order_relaxed);
     BatchFile& file = (*work.files)[file_index];
+    const bool decode = work.options->command == BATCH_COMMAND_DECODE;
+    FileDecodeState decode_state{};
+    ScanOutput* output = decode ? file_decode_prepare(decode_state, file, work.plan) : nullptr;
     if (file.audio) {
-        file_scan_run(file, block, work.counters);
+        file_scan_run(file, block, work.counters, output);
     } else {
         file.status = BATCH_STATUS_OTHER;
         file.scanned = true;
     }
-    if (file.scanned && work.options->command == BATCH_COMMAND_DECODE) file_decode_run(file, work.plan);
+    if (file.scanned && decode) file_decode_run(file, work.plan, decode_state);
     if (file.scanned && file.audio) work.files_done.fetch_add(1, std::memory_order_relaxed);
 }
 

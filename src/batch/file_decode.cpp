@@ -11,6 +11,7 @@
 #include "console/shared_messages.h"
 #include "operations/decode_core.h"
 #include "platform/directory_listing.h"
+#include "hdcd/hdcd_scanner.h"
 #include "platform/file_paths.h"
 
 namespace {
@@ -45,13 +46,13 @@ bool make_folders(const std::string& path, size_t root_length, std::string& fail
     return true;
 }
 
-void note_failure(BatchFile& file, const DecodePlan& plan, const std::string& message, int error_number) {
+// The action of a failed output; a full disk also stops the run.
+std::string failure_action(const DecodePlan& plan, const std::string& message, int error_number) {
     if (platform_error_is_disk_full(error_number)) {
         plan.disk_full->store(true);
-        file.action = "failed: the disk is full";
-        return;
+        return "failed: the disk is full";
     }
-    file.action = "failed: " + message;
+    return "failed: " + message;
 }
 
 bool keep_going(void* /*context*/, uint32_t /*frames*/) {
@@ -94,7 +95,7 @@ bool decode_into(BatchFile& file, const DecodePlan& plan, const std::string& tem
         return false;
     }
     const bool has_text = status == DECODE_CORE_INPUT_FAILED || status == DECODE_CORE_OUTPUT_FAILED;
-    note_failure(file, plan, has_text ? error_text : decode_failure_text(status), core.failure_errno);
+    file.action = failure_action(plan, has_text ? error_text : decode_failure_text(status), core.failure_errno);
     return false;
 }
 
@@ -109,13 +110,13 @@ struct FileCloser {
 bool copy_into(BatchFile& file, const DecodePlan& plan, const std::string& temporary) {
     std::unique_ptr<FILE, FileCloser> in(fopen(file.path.c_str(), "rb"));
     if (!in) {
-        note_failure(file, plan, std::string("cannot open the file (") + strerror(errno) + ")", 0);
+        file.action = failure_action(plan, std::string("cannot open the file (") + strerror(errno) + ")", 0);
         return false;
     }
     FILE* out = fopen(temporary.c_str(), "wb");
     if (out == nullptr) {
         const int code = errno;
-        note_failure(file, plan, std::string("cannot create the copy (") + strerror(code) + ")", code);
+        file.action = failure_action(plan, std::string("cannot create the copy (") + strerror(code) + ")", code);
         return false;
     }
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[COPY_BLOCK_BYTES]);
@@ -148,23 +149,107 @@ bool copy_into(BatchFile& file, const DecodePlan& plan, const std::string& tempo
     if (cancelled) {
         file.scanned = false;
     } else {
-        note_failure(file, plan, message, code);
+        file.action = failure_action(plan, message, code);
     }
     return false;
 }
 
+bool qualifies(const BatchFile& file, const DecodePlan& plan) {
+    const bool hdcd = file.status == BATCH_STATUS_HDCD ||
+                      (plan.all_hdcd && file.status == BATCH_STATUS_SIGNALLING_ONLY);
+    return file.audio && hdcd && file.bits == 16 && file.container_bits == 16;
+}
+
+// The scan's pass writes the output from the first packet that settles the
+// decision: Peak Extend or a gain change (with --all-hdcd any valid packet).
+bool alongside_start_now(void* context, const HdcdScanner& scanner) {
+    const FileDecodeState& state = *static_cast<FileDecodeState*>(context);
+    HdcdSummary summary;
+    hdcd_scanner_summary(scanner, summary);
+    if (summary.peak_extend_packets != 0 || summary.max_gain_code != 0) return true;
+    return state.plan->all_hdcd && summary.hdcd_found;
+}
+
+void alongside_drop(FileDecodeState& state) {
+    decode_core_abandon(state.core);
+    if (state.created) remove(state.temporary.c_str());
+    state.created = false;
+}
+
+bool alongside_open(void* context, const InputSource& source) {
+    FileDecodeState& state = *static_cast<FileDecodeState*>(context);
+    std::string failure;
+    if (!make_folders(state.target, state.plan->output_root.size(), failure)) {
+        state.failure = "failed: " + failure;
+        return false;
+    }
+    char error_text[256] = "";
+    bool created = false;
+    const int32_t status = decode_core_open_output_for(state.core, source, state.temporary.c_str(),
+                                                       state.plan->output_kind, nullptr, created, error_text,
+                                                       sizeof error_text);
+    const int error_number = errno;
+    state.created = created || status == DECODE_CORE_OUTPUT_FAILED;
+    if (status == DECODE_CORE_OK) return true;
+    state.failure = failure_action(*state.plan, status == DECODE_CORE_OUTPUT_FAILED ? error_text : decode_failure_text(status),
+                 error_number);
+    alongside_drop(state);
+    return false;
+}
+
+bool alongside_write(void* context, const int32_t* decoded, uint32_t frames) {
+    FileDecodeState& state = *static_cast<FileDecodeState*>(context);
+    if (decode_core_write(state.core, decoded, frames) == DECODE_CORE_OK) return true;
+    state.failure = failure_action(*state.plan, decode_failure_text(DECODE_CORE_WRITE_FAILED), state.core.failure_errno);
+    return false;
+}
+
+void alongside_end(void* context, BatchFile& file) {
+    FileDecodeState& state = *static_cast<FileDecodeState*>(context);
+    if (state.output.failed || !file.scanned || !qualifies(file, *state.plan)) {
+        alongside_drop(state);
+        return;
+    }
+    if (decode_core_finish(state.core) != DECODE_CORE_OK) {
+        state.failure = failure_action(*state.plan, decode_failure_text(DECODE_CORE_FINISH_FAILED), state.core.failure_errno);
+        alongside_drop(state);
+        return;
+    }
+    char error_text[256] = "";
+    if (!platform_move_replacing(state.temporary.c_str(), state.target.c_str(), error_text, sizeof error_text)) {
+        state.failure = std::string("failed: cannot move the output into place (") + error_text + ")";
+        remove(state.temporary.c_str());
+        return;
+    }
+    state.done = true;
+}
+
 }  // namespace
 
-void file_decode_run(BatchFile& file, const DecodePlan& plan) {
+ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, const DecodePlan& plan) {
+    state.plan = &plan;
+    if (!file.audio || plan.dry_run) return nullptr;
+    state.target = output_path(file, plan, true);
+    uint64_t size = 0;
+    if (!plan.overwrite && platform_path_kind(state.target.c_str(), size) != PLATFORM_ENTRY_MISSING) return nullptr;
+    state.temporary = state.target + TEMPORARY_SUFFIX;
+    state.output = ScanOutput{&state, alongside_start_now, alongside_open, alongside_write, alongside_end, false, false};
+    return &state.output;
+}
+
+void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& state) {
     file.action.clear();
     file.output.clear();
+    if (state.done || !state.failure.empty()) {
+        file.output = state.target;
+        file.action = state.done ? "decoded" : state.failure;
+        return;
+    }
     if (file.audio && file.status == BATCH_STATUS_ERROR) {
         file.action = "failed: " + file.error;
         return;
     }
-    const bool hdcd = file.status == BATCH_STATUS_HDCD ||
-                      (plan.all_hdcd && file.status == BATCH_STATUS_SIGNALLING_ONLY);
-    const bool decode = file.audio && hdcd && file.bits == 16 && file.container_bits == 16;
+    const bool decode = qualifies(file, plan);
     if (!decode && !plan.copy_others) {
         if (!file.audio) return;
         file.action = file.status == BATCH_STATUS_NONE            ? "skipped: no HDCD"

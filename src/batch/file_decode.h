@@ -8,6 +8,8 @@
 #include <string>
 
 #include "batch/batch_file.h"
+#include "batch/file_scan.h"
+#include "operations/decode_core.h"
 
 struct DecodePlan {
     std::string output_root;    // the --to folder, as given
@@ -20,9 +22,26 @@ struct DecodePlan {
     uint32_t encoder_threads;   // threads one FLAC encoder may use
 };
 
-// Fills the file's action and output, writing what the plan asks for. A cancel
-// abandons the output and clears file.scanned: the file counts as not done.
-void file_decode_run(BatchFile& file, const DecodePlan& plan);
+// One file's decode while it is under way.
+struct FileDecodeState {
+    const DecodePlan* plan;
+    std::string target;
+    std::string temporary;
+    DecodeCore core;
+    bool created;         // the temporary file exists
+    bool done;            // decoded in the scan's pass and renamed into place
+    std::string failure;  // the action of an output that failed in the scan's pass
+    ScanOutput output;
+};
+
+// Before the scan: when the file may be decoded into a new output, the output
+// to write in the scan's own pass (null when none could be written).
+ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, const DecodePlan& plan);
+
+// After the scan: fills the file's action and output, writing what the plan
+// asks for that the scan's pass has not written. A cancel abandons the output
+// and clears file.scanned: the file counts as not done.
+void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& state);
 
 // The action's first word: "decoded", "copied", "exists", "skipped", "failed",
 // "would decode" or "would copy".

@@ -18,6 +18,8 @@ struct FileScanContext {
     BatchFile* file;
     ScanProgressCounters* counters;
     const HdcdScanner* scanner;
+    const InputSource* source;
+    ScanOutput* output;
     uint64_t expected_frames;
     uint64_t bytes_booked;
     bool timeline_wanted;   // PCM16: the decoder follows the file once it shows a packet
@@ -50,6 +52,42 @@ bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
     return done == frames_before;
 }
 
+// The output starts after the first blocks went by: they are read once more,
+// decoded by a decoder of their own (which ends where the timeline's is now),
+// and written. False when that fails.
+bool output_catch_up(FileScanContext& context, uint64_t frames_before) {
+    BatchFile& file = *context.file;
+    ScanOutput& output = *context.output;
+    char error_text[256] = "";
+    InputSource again{};
+    if (!input_source_open(again, file.path.c_str(), file.input_kind, error_text, sizeof error_text)) return false;
+    std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
+    HdcdDecoder decoder;
+    hdcd_decoder_init(decoder, file.sample_rate);
+    uint64_t done = 0;
+    while (block && done < frames_before) {
+        const uint64_t left = frames_before - done;
+        const uint32_t frames = input_source_read(again, block.get(), left < BLOCK_FRAMES ? static_cast<uint32_t>(left)
+                                                                                          : BLOCK_FRAMES);
+        if (frames == 0) break;
+        hdcd_decoder_process(decoder, block.get(), frames);
+        if (!output.write(output.context, block.get(), frames)) break;
+        done += frames;
+    }
+    input_source_close(again);
+    return done == frames_before;
+}
+
+void start_output(FileScanContext& context, uint64_t frames_before) {
+    ScanOutput& output = *context.output;
+    if (!output.open(output.context, *context.source)) {
+        output.failed = true;
+        return;
+    }
+    output.started = true;
+    if (frames_before > 0 && !output_catch_up(context, frames_before)) output.failed = true;
+}
+
 bool packet_seen(const HdcdScanner& scanner) {
     const HdcdScanPosition& position = scanner.positions[0];
     const HdcdDetector& left = position.left.detector;
@@ -75,7 +113,19 @@ bool file_scan_after_block(void* opaque, int32_t* samples, uint32_t frames) {
         context.timeline_started = true;
         if (frames_before > 0 && !timeline_catch_up(context, frames_before)) context.timeline_wanted = false;
     }
-    if (context.timeline_wanted && context.timeline_started) timeline_builder_feed(context.timeline, samples, frames);
+    ScanOutput* output = context.output;
+    const bool writing = output != nullptr && context.timeline_wanted && context.timeline_started && !output->failed;
+    if (writing && !output->started && output->start_now(output->context, *context.scanner)) {
+        start_output(context, frames_before);
+    }
+    if (context.timeline_wanted && context.timeline_started) {
+        // Decodes the block in place: from here on it holds the output samples.
+        timeline_builder_feed(context.timeline, samples, frames);
+        if (output != nullptr && output->started && !output->failed &&
+            !output->write(output->context, samples, frames)) {
+            output->failed = true;
+        }
+    }
     if (context.expected_frames != 0) {
         const double share = static_cast<double>(context.file->frames) / static_cast<double>(context.expected_frames);
         book_bytes(context, static_cast<uint64_t>(share * static_cast<double>(context.file->file_size)));
@@ -110,7 +160,7 @@ void no_summary(HdcdSummary& summary) {
 
 }  // namespace
 
-void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counters) {
+void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counters, ScanOutput* output) {
     file.frames = 0;
     file.first_packet_seconds = -1.0;
     file.timeline = ScanTimeline{};
@@ -135,11 +185,25 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
     context.counters = &counters;
     context.expected_frames = source.expected_frames;
     context.timeline_wanted = source.valid_bits == 16 && source.container_bits == 16;
+    context.source = &source;
+    context.output = output;
 
     HdcdScanner scanner;
     context.scanner = &scanner;
     const int32_t outcome = input_scan_run(source, block, scanner, {file_scan_after_block, &context});
-    input_source_close(source);
+    // The output refers to the source's metadata: it ends before the source closes.
+    struct EndOutput {
+        ScanOutput* output;
+        BatchFile& file;
+        ~EndOutput() {
+            if (output != nullptr && output->started) output->end(output->context, file);
+        }
+    };
+    struct CloseSource {
+        InputSource& source;
+        ~CloseSource() { input_source_close(source); }
+    } close_source{source};
+    EndOutput end_output{output, file};
     if (outcome == INPUT_SCAN_STOPPED) {
         file.timeline = ScanTimeline{};
         return;

@@ -16,10 +16,9 @@ int32_t decode_core_open_input(DecodeCore& core, const char* input_path, int32_t
     return DECODE_CORE_OK;
 }
 
-int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_t output_kind,
-                                FLAC__StreamMetadata* tag_block, bool& created, char* error_text,
-                                size_t error_capacity) {
-    const InputSource& source = core.source;
+int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, const char* write_path,
+                                    int32_t output_kind, FLAC__StreamMetadata* tag_block, bool& created,
+                                    char* error_text, size_t error_capacity) {
     created = false;
     if (output_kind == OUTPUT_KIND_FLAC) {
         if (!flac_output_metadata_build(core.metadata, source, tag_block)) return DECODE_CORE_METADATA_FAILED;
@@ -31,10 +30,26 @@ int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_
                                        error_text, error_capacity);
     }
     if (!created) return DECODE_CORE_OUTPUT_FAILED;
+    return output_sink_allocate(core.sink) ? DECODE_CORE_OK : DECODE_CORE_OUT_OF_MEMORY;
+}
+
+int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_t output_kind,
+                                FLAC__StreamMetadata* tag_block, bool& created, char* error_text,
+                                size_t error_capacity) {
+    const int32_t status = decode_core_open_output_for(core, core.source, write_path, output_kind, tag_block, created,
+                                                       error_text, error_capacity);
+    if (status != DECODE_CORE_OK) return status;
     core.block.reset(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
-    if (!core.block || !output_sink_allocate(core.sink)) return DECODE_CORE_OUT_OF_MEMORY;
-    hdcd_decoder_init(core.decoder, source.sample_rate);
+    if (!core.block) return DECODE_CORE_OUT_OF_MEMORY;
+    hdcd_decoder_init(core.decoder, core.source.sample_rate);
     return DECODE_CORE_OK;
+}
+
+int32_t decode_core_write(DecodeCore& core, const int32_t* decoded, uint32_t frames) {
+    errno = 0;
+    if (output_sink_write_decoded(core.sink, decoded, frames) == frames) return DECODE_CORE_OK;
+    core.failure_errno = errno;
+    return DECODE_CORE_WRITE_FAILED;
 }
 
 int32_t decode_core_run(DecodeCore& core, const DecodeCoreObserver& observer) {
@@ -43,11 +58,7 @@ int32_t decode_core_run(DecodeCore& core, const DecodeCoreObserver& observer) {
         const uint32_t frames = input_source_read(core.source, block, BLOCK_FRAMES);
         if (frames == 0) break;
         hdcd_decoder_process(core.decoder, block, frames);
-        errno = 0;
-        if (output_sink_write_decoded(core.sink, block, frames) != frames) {
-            core.failure_errno = errno;
-            return DECODE_CORE_WRITE_FAILED;
-        }
+        if (decode_core_write(core, block, frames) != DECODE_CORE_OK) return DECODE_CORE_WRITE_FAILED;
         if (observer.after_block != nullptr && !observer.after_block(observer.context, frames)) {
             return DECODE_CORE_STOPPED;
         }
@@ -62,7 +73,7 @@ int32_t decode_core_finish(DecodeCore& core) {
         core.failure_errno = errno;
         return past_riff_limit ? DECODE_CORE_RIFF_LIMIT : DECODE_CORE_FINISH_FAILED;
     }
-    input_source_close(core.source);
+    if (core.input_open) input_source_close(core.source);
     core.input_open = false;
     return DECODE_CORE_OK;
 }

@@ -58,10 +58,20 @@ int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_
                                 FLAC__StreamMetadata* tag_block, bool& created, char* error_text,
                                 size_t error_capacity);
 
+// The output alone, for a caller that reads and decodes `source` itself and
+// hands the decoded blocks to decode_core_write. The source must stay open
+// until the output is finished or abandoned.
+int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, const char* write_path,
+                                    int32_t output_kind, FLAC__StreamMetadata* tag_block, bool& created,
+                                    char* error_text, size_t error_capacity);
+
+// Writes one decoded block.
+int32_t decode_core_write(DecodeCore& core, const int32_t* decoded, uint32_t frames);
+
 // Decodes and writes every block.
 int32_t decode_core_run(DecodeCore& core, const DecodeCoreObserver& observer);
 
-// Completes the output and closes the input.
+// Completes the output and closes the input (when the core opened it).
 int32_t decode_core_finish(DecodeCore& core);
 
 // Ends a failed decode: the writer is left unfinished (the caller removes the
