@@ -77,9 +77,6 @@ bool decode_into(BatchFile& file, const DecodePlan& plan, const std::string& tem
     char error_text[256] = "";
     int32_t status = decode_core_open_input(core, file.path.c_str(), file.input_kind, error_text, sizeof error_text);
     bool created = false;
-    // plan.encoder_threads is the count to hand to the encoder once the
-    // library loader binds FLAC__stream_encoder_set_num_threads (libFLAC 1.5);
-    // until then every encoder runs on its worker's thread alone.
     if (status == DECODE_CORE_OK) {
         status = decode_core_open_output(core, temporary.c_str(), plan.output_kind, nullptr, created, error_text,
                                          sizeof error_text);

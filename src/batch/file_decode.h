@@ -19,7 +19,11 @@ struct DecodePlan {
     bool overwrite;
     bool dry_run;
     std::atomic<bool>* disk_full;  // set by the first output that ran out of room
-    uint32_t encoder_threads;   // threads one FLAC encoder may use
+    // Threads one FLAC encoder may use (encoder_threads_for_jobs). Not passed on
+    // yet: the library loader does not bind FLAC__stream_encoder_set_num_threads
+    // (libFLAC 1.5) on this branch; once it does, the count goes to the writer
+    // where decode_core_open_output_for creates it.
+    uint32_t encoder_threads;
 };
 
 // One file's decode while it is under way.
