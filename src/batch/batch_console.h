@@ -57,7 +57,8 @@ void batch_count_actions(const std::vector<BatchFile>& files, BatchActionCounts&
 // --dry-run: one line per file on stdout, "would decode: IN -> OUT", "exists: OUT", "skipped: no HDCD: IN".
 void batch_print_plan(const std::vector<BatchFile>& files);
 
-// The failed actions, one line each on stderr (scan errors are printed already).
+// The failed actions, one line each on stderr (scan errors are printed already;
+// a full disk is told once, by batch_print_disk_full).
 void batch_print_action_failures(const std::vector<BatchFile>& files);
 
 // The one message of a run that a full disk stopped, on stderr.

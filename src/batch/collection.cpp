@@ -99,7 +99,11 @@ bool collection_add_path(BatchCollection& collection, const char* path, char* er
 
 void collection_finish(BatchCollection& collection) {
     std::vector<BatchFile>& files = collection.files;
-    std::sort(files.begin(), files.end(), [](const BatchFile& a, const BatchFile& b) { return a.path < b.path; });
+    // A file found under two PATHs (one inside the other) is kept once, below
+    // the outer one, whatever the order of the arguments.
+    std::sort(files.begin(), files.end(), [](const BatchFile& a, const BatchFile& b) {
+        return a.path != b.path ? a.path < b.path : a.relative_start < b.relative_start;
+    });
     files.erase(std::unique(files.begin(), files.end(),
                             [](const BatchFile& a, const BatchFile& b) { return a.path == b.path; }),
                 files.end());

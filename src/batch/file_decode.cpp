@@ -14,6 +14,8 @@
 #include "hdcd/hdcd_scanner.h"
 #include "platform/file_paths.h"
 
+const char BATCH_DISK_FULL_ACTION[] = "failed: the disk is full";
+
 namespace {
 
 constexpr size_t COPY_BLOCK_BYTES = 1 << 20;
@@ -50,7 +52,7 @@ bool make_folders(const std::string& path, size_t root_length, std::string& fail
 std::string failure_action(const DecodePlan& plan, const std::string& message, int error_number) {
     if (platform_error_is_disk_full(error_number)) {
         plan.disk_full->store(true);
-        return "failed: the disk is full";
+        return BATCH_DISK_FULL_ACTION;
     }
     return "failed: " + message;
 }

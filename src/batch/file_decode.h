@@ -26,6 +26,9 @@ struct DecodePlan {
     uint32_t encoder_threads;
 };
 
+// The action of an output that ran out of room.
+extern const char BATCH_DISK_FULL_ACTION[];
+
 // One file's decode while it is under way.
 struct FileDecodeState {
     const DecodePlan* plan;

@@ -223,7 +223,9 @@ void append_timeline_svg(std::string& out, const BatchFile& file) {
     });
     append_format(area, "V%dH%dz", STRIP_BOTTOM, PLOT_LEFT);
     svg += "<path d=\"" + area + "\" fill=\"#f4a340\" fill-opacity=\"0.8\" stroke=\"none\"/>";
-    append_format(svg, "<text x=\"%d\" y=\"%d\" fill=\"#888\">5 %% of samples</text>", PLOT_LEFT + 3, STRIP_TOP + 11);
+    append_format(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" fill=\"#777\">Peak Extend strip full: 5 %% "
+                  "of the samples expanded</text>",
+                  PLOT_RIGHT, SVG_HEIGHT - 4);
     append_format(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">Peak</text><text x=\"%d\" y=\"%d\" "
                   "text-anchor=\"end\">Extend</text>",
                   PLOT_LEFT - 4, STRIP_TOP + 14, PLOT_LEFT - 4, STRIP_TOP + 27);
