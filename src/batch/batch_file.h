@@ -37,6 +37,7 @@ struct BatchFile {
     ScanTimeline timeline;        // points only for "hdcd" and "signalling-only" PCM16 files
 
     // Filled by decode.
+    bool output_clash;         // another file would write the same output: this one writes nothing
     std::string action;        // "decoded", "copied", "exists", "skipped: ...", "failed: ..."; empty for scan
     std::string output;        // the path written or that would be written; empty when none
 };

@@ -157,6 +157,7 @@ int batch_run(const BatchOptions& options) {
     work.plan.encoder_threads = encoder_threads_for_jobs(jobs);
     work.files = &collection.files;
     work.counters.bytes_done.store(0);
+    if (decode) decode_mark_output_clashes(collection.files, work.plan);
     for (size_t i = 0; i < collection.files.size(); ++i) {
         const BatchFile& file = collection.files[i];
         if (!file.scanned && (file.audio || (decode && options.copy_others))) work.order.push_back(i);

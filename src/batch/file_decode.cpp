@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 
@@ -225,9 +226,31 @@ void alongside_end(void* context, BatchFile& file) {
 
 }  // namespace
 
+void decode_mark_output_clashes(std::vector<BatchFile>& files, const DecodePlan& plan) {
+    std::map<std::string, size_t> claimed;
+    const auto claim = [&](size_t index, const std::string& target) {
+        for (const std::string& name : {target, target + TEMPORARY_SUFFIX}) {
+            const auto found = claimed.emplace(platform_path_compare_key(name), index);
+            if (found.second || found.first->second == index) continue;
+            for (const size_t one : {index, found.first->second}) {
+                BatchFile& file = files[one];
+                const BatchFile& other = files[one == index ? found.first->second : index];
+                if (file.output_clash) continue;
+                file.output_clash = true;
+                file.output = target;
+                file.action = "failed: " + other.path + " has the same output name";
+            }
+        }
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].audio) claim(i, output_path(files[i], plan, true));
+        if (plan.copy_others) claim(i, output_path(files[i], plan, false));
+    }
+}
+
 ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, const DecodePlan& plan) {
     state.plan = &plan;
-    if (!file.audio || plan.dry_run) return nullptr;
+    if (!file.audio || plan.dry_run || file.output_clash) return nullptr;
     state.target = output_path(file, plan, true);
     uint64_t size = 0;
     if (!plan.overwrite && platform_path_kind(state.target.c_str(), size) != PLATFORM_ENTRY_MISSING) return nullptr;
@@ -237,6 +260,7 @@ ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, c
 }
 
 void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& state) {
+    if (file.output_clash) return;
     file.action.clear();
     file.output.clear();
     if (state.done || !state.failure.empty()) {

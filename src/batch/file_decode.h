@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "batch/batch_file.h"
 #include "batch/file_scan.h"
@@ -28,6 +29,11 @@ struct DecodePlan {
 
 // The action of an output that ran out of room.
 extern const char BATCH_DISK_FULL_ACTION[];
+
+// Before anything is written: files whose output (or its temporary name)
+// could coincide with another file's (x.wav and x.flac both decoding to x.flac,
+// say) are marked failed, naming the other, whatever the order of the work.
+void decode_mark_output_clashes(std::vector<BatchFile>& files, const DecodePlan& plan);
 
 // One file's decode while it is under way.
 struct FileDecodeState {

@@ -168,3 +168,14 @@ bool platform_error_is_disk_full(int error_number) {
 #endif
     return error_number == ENOSPC || error_number == EFBIG;
 }
+
+std::string platform_path_compare_key(const std::string& path) {
+    std::string key = path;
+#ifdef _WIN32
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c == '/') c = '\\';
+    }
+#endif
+    return key;
+}

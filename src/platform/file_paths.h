@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Writes the absolute form of path into result (capacity bytes with the
 // terminating zero). Relative paths are taken against the current directory;
@@ -26,3 +27,8 @@ bool platform_path_within(const char* outer, const char* inner);
 // True for the error numbers of a write that failed for want of room: a full
 // disk, a quota, or a file-size limit.
 bool platform_error_is_disk_full(int error_number);
+
+// The form under which two paths name the same file as far as their spelling
+// goes: the path itself, or on Windows with ASCII letters in lower case and
+// '/' as '\\'.
+std::string platform_path_compare_key(const std::string& path);

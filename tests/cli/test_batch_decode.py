@@ -110,7 +110,7 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(outputs(self, "Out"), written)
         self.assertEqual(outputs(self, "Music"), before)
 
-    def test_output_folder_inside_a_path_or_holding_one(self):
+    def test_refused_before_anything_is_written(self):
         place(self, "lle.wav", "Music/a.wav")
         for args in (["Music", "--to", "Music/Out"], ["Music/a.wav", "--to", "."]):
             with self.subTest(args):
@@ -118,6 +118,14 @@ class BatchDecodeTest(harness.CliTestCase):
                 self.assertEqual((result.status, result.stdout), (1, b""), result)
                 self.assertIn(b"\nUsage:\n", result.stderr)
                 self.assertEqual(harness.listing(self.dir), ["Music/a.wav", "lle.wav"])
+        # Two inputs that would both become Out/a.flac: neither is written, whatever --jobs does.
+        place(self, inputs.to_flac(self, "lle.wav", "lle.flac"), "Music/a.flac")
+        result = run_batch(self, ["decode", "Music", "--to", "Out", "--json", "r.json"])
+        self.assertEqual(result.status, 1, result)
+        self.assertFalse(os.path.exists(self.path("Out")))
+        other = "failed: Music%s%%s has the same output name" % ("\\" if harness.ON_WINDOWS_BUILD else "/")
+        self.assertEqual(actions(self, "r.json"), {"Music/a.flac": (other % "a.wav", "Out/a.flac"),
+                                                   "Music/a.wav": (other % "a.flac", "Out/a.flac")})
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "POSIX file-size limits and signals")
     def test_full_disk_stops_the_run_once(self):
