@@ -21,12 +21,12 @@ constexpr double CHORDS[6][BENCH_SIGNAL_TONES] = {
 // The chord's envelope falls to 45 % over its two seconds.
 const double ENVELOPE_DECAY = std::exp(std::log(0.45) / BENCH_SIGNAL_NOTE_FRAMES);
 
-uint32_t packet_bit(uint64_t frame, uint32_t delay) {
-    if (frame < delay) return 0;
+uint32_t packet_bit(uint64_t frame, uint32_t delay, uint32_t variant) {
+    if (frame < delay || variant == BENCH_SIGNAL_NO_PACKETS) return 0;
     const uint64_t start = frame - delay;
     const uint32_t offset = static_cast<uint32_t>(start % BENCH_SIGNAL_PACKET_INTERVAL);
     const uint64_t packet_frame = start - offset;
-    const uint8_t control = bench_signal_control(packet_frame);
+    const uint8_t control = variant == BENCH_SIGNAL_SIGNALLING_ONLY ? 0 : bench_signal_control(packet_frame);
     if (bench_signal_packet_is_type_a(packet_frame)) {
         // Type A carries half the gain code in bits 0-2 and the two flags.
         const uint32_t payload = ((control & HDCD_CONTROL_GAIN_MASK) >> 1) | (control & 0x30u);
@@ -80,8 +80,9 @@ int32_t to_pcm16(double value, uint32_t raw_bit) {
 
 }  // namespace
 
-void bench_signal_init(BenchSignal& signal) {
+void bench_signal_init(BenchSignal& signal, uint32_t variant) {
     signal = BenchSignal{};
+    signal.variant = variant;
     signal.noise_state = 0x9E3779B97F4A7C15ull;
 }
 
@@ -109,7 +110,7 @@ void bench_signal_fill(BenchSignal& signal, int32_t* samples, uint32_t frames) {
                 signal.osc_sin[c][t] = signal.osc_sin[c][t] * signal.step_cos[t] + signal.osc_cos[c][t] * signal.step_sin[t];
                 signal.osc_cos[c][t] = cos_next;
             }
-            const uint32_t bit = packet_bit(frame, c == 0 ? 0 : BENCH_SIGNAL_RIGHT_DELAY);
+            const uint32_t bit = packet_bit(frame, c == 0 ? 0 : BENCH_SIGNAL_RIGHT_DELAY, signal.variant);
             samples[2 * static_cast<size_t>(i) + c] = to_pcm16(level * sum, scramble(signal.scrambled[c], bit));
         }
         signal.envelope *= ENVELOPE_DECAY;

@@ -19,7 +19,12 @@ constexpr uint32_t BENCH_SIGNAL_PASSAGE_FRAMES = 1764000;  // 40 s: loud, then q
 constexpr uint32_t BENCH_SIGNAL_LOUD_FRAMES = 1058400;     // the first 24 s of a passage
 constexpr uint32_t BENCH_SIGNAL_TONES = 3;
 
+// The HDCD signal as described above, the same music with packets that never
+// ask for Peak Extend or a gain change, or the same music without packets.
+enum BenchSignalVariant { BENCH_SIGNAL_HDCD = 0, BENCH_SIGNAL_SIGNALLING_ONLY = 1, BENCH_SIGNAL_NO_PACKETS = 2 };
+
 struct BenchSignal {
+    uint32_t variant;        // BenchSignalVariant
     uint64_t next_frame;
     uint32_t scrambled[2];   // raw bits sent per channel, newest in bit 0
     uint64_t noise_state;    // xorshift state
@@ -32,7 +37,7 @@ struct BenchSignal {
     double envelope;         // of the current chord, decays every frame
 };
 
-void bench_signal_init(BenchSignal& signal);
+void bench_signal_init(BenchSignal& signal, uint32_t variant = BENCH_SIGNAL_HDCD);
 
 // Control byte of the packet that starts at the given frame (of either channel).
 uint8_t bench_signal_control(uint64_t frame);

@@ -2,9 +2,10 @@
 // and, when a second path is given, the same samples widened to PCM24 by eight
 // zero bits (where a scan finds the signalling at bit 8).
 //
-//   make_bench_audio SECONDS OUT16.wav [OUT24.wav]
+//   make_bench_audio [--signalling-only | --no-packets] SECONDS OUT16.wav [OUT24.wav]
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "audio_io/wav_writer.h"
@@ -24,8 +25,15 @@ bool finish(WavWriter& writer, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    uint32_t variant = BENCH_SIGNAL_HDCD;
+    if (argc > 1 && strcmp(argv[1], "--signalling-only") == 0) variant = BENCH_SIGNAL_SIGNALLING_ONLY;
+    if (argc > 1 && strcmp(argv[1], "--no-packets") == 0) variant = BENCH_SIGNAL_NO_PACKETS;
+    if (variant != BENCH_SIGNAL_HDCD) {
+        argv += 1;
+        argc -= 1;
+    }
     if (argc != 3 && argc != 4) {
-        fprintf(stderr, "usage: make_bench_audio SECONDS OUT16.wav [OUT24.wav]\n");
+        fprintf(stderr, "usage: make_bench_audio [--signalling-only | --no-packets] SECONDS OUT16.wav [OUT24.wav]\n");
         return 1;
     }
     char* end = nullptr;
@@ -57,7 +65,7 @@ int main(int argc, char** argv) {
     std::vector<int16_t> narrow(2 * BLOCK);
     std::vector<int32_t> wide(2 * BLOCK);
     BenchSignal signal;
-    bench_signal_init(signal);
+    bench_signal_init(signal, variant);
     bool ok = true;
     for (uint64_t done = 0; ok && done < total;) {
         const uint32_t frames = total - done < BLOCK ? static_cast<uint32_t>(total - done) : BLOCK;

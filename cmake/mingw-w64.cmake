@@ -1,14 +1,13 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
-# Either threading variant works: the program starts no threads of its own, and
-# the executable links its runtime statically (cmake/windows.cmake).
+# The posix-threads variant: qv-hdcd-batch runs its workers on std::thread, which
+# the win32-threads runtime of this compiler generation lacks. The executables
+# link their runtime (winpthread included) statically (cmake/windows.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(QV_MINGW_PREFIX x86_64-w64-mingw32)
-# Prefer the win32-threads compilers, which need no winpthread at all; fall back to
-# whatever the alternatives system points the plain names at.
-find_program(QV_MINGW_CXX NAMES ${QV_MINGW_PREFIX}-g++-win32 ${QV_MINGW_PREFIX}-g++-posix ${QV_MINGW_PREFIX}-g++ REQUIRED)
-find_program(QV_MINGW_CC NAMES ${QV_MINGW_PREFIX}-gcc-win32 ${QV_MINGW_PREFIX}-gcc-posix ${QV_MINGW_PREFIX}-gcc REQUIRED)
+find_program(QV_MINGW_CXX NAMES ${QV_MINGW_PREFIX}-g++-posix REQUIRED)
+find_program(QV_MINGW_CC NAMES ${QV_MINGW_PREFIX}-gcc-posix REQUIRED)
 find_program(QV_MINGW_WINDRES NAMES ${QV_MINGW_PREFIX}-windres REQUIRED)
 
 set(CMAKE_C_COMPILER ${QV_MINGW_CC})

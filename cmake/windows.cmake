@@ -1,4 +1,4 @@
-# Windows build of qv-hdcd.exe: version resource, icon and manifest, a runtime
+# Windows build of qv-hdcd.exe and qv-hdcd-batch.exe: version resource, icon and manifest, a runtime
 # linked in statically so that the program imports nothing but system DLLs, and
 # the definitions the Windows headers and runtime want. libFLAC.dll is loaded at
 # run time from the program's directory, so nothing here links it.
@@ -14,6 +14,7 @@ target_compile_definitions(qv_core PUBLIC
 # libgcc, libstdc++ and (with the posix-threads compiler) winpthread go into the
 # executable itself.
 target_link_options(qv-hdcd PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_options(qv-hdcd-batch PRIVATE -static -static-libgcc -static-libstdc++)
 
 # The icon is drawn from our SVG at build time.
 set(QV_RESOURCE_DIR ${CMAKE_SOURCE_DIR}/resources)
@@ -28,15 +29,20 @@ add_custom_command(
   VERBATIM)
 add_custom_target(qv-hdcd-icon DEPENDS ${QV_ICON})
 add_dependencies(qv-hdcd qv-hdcd-icon)
+add_dependencies(qv-hdcd-batch qv-hdcd-icon)
 
 set(QV_RESOURCE_SCRIPT ${QV_RESOURCE_DIR}/qv-hdcd.rc)
 set_source_files_properties(${QV_RESOURCE_SCRIPT} PROPERTIES
   OBJECT_DEPENDS "${QV_ICON};${QV_RESOURCE_DIR}/qv-hdcd.manifest;${CMAKE_SOURCE_DIR}/src/console/version_info.h")
-target_sources(qv-hdcd PRIVATE ${QV_RESOURCE_SCRIPT})
 # windres looks for the files the script names (icon, manifest) in its include
-# directories too.
-target_include_directories(qv-hdcd PRIVATE
-  ${QV_GENERATED_RESOURCE_DIR} ${QV_RESOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+# directories too. Both programs share the script; QV_BATCH_RESOURCE gives
+# qv-hdcd-batch.exe its own file name and description.
+foreach(program qv-hdcd qv-hdcd-batch)
+  target_sources(${program} PRIVATE ${QV_RESOURCE_SCRIPT})
+  target_include_directories(${program} PRIVATE
+    ${QV_GENERATED_RESOURCE_DIR} ${QV_RESOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
+endforeach()
+target_compile_definitions(qv-hdcd-batch PRIVATE QV_BATCH_RESOURCE)
 
 # The package test starts the program from the unpacked zip with the guide's
 # EAC command line through this helper, as EAC would.

@@ -12,6 +12,6 @@ BENCH_LONG_MINUTES ?= 60
 
 bench: deps-test build linux-libflac15
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target qv-hdcd make_bench_audio hdcd_core_bench
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target qv-hdcd qv-hdcd-batch make_bench_audio hdcd_core_bench
 	/usr/bin/python3 bench/run_bench.py --build-dir $(BUILD_DIR) --results bench/results.md \
 	  --runs $(BENCH_RUNS) --minutes $(BENCH_MINUTES) --long-minutes $(BENCH_LONG_MINUTES)

@@ -12,12 +12,12 @@ set -euo pipefail
 
 tier="${1:-demo}"
 
-demo_packages=(cmake make g++ libflac-dev)
+demo_packages=(cmake make g++ libflac-dev nlohmann-json3-dev)
 package_packages=(dpkg-dev)
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev flac sox python3 python3-numpy python3-soundfile
   g++-mingw-w64-x86-64 wine wine64 icoutils librsvg2-bin zip unzip lintian man-db
-  clang libclang-rt-14-dev time strace
+  clang libclang-rt-14-dev time strace chromium
 )
 
 case "$tier" in

@@ -6,8 +6,10 @@ void print_out_of_memory() {
     print_to_stream(stderr, "Error: out of memory.\n");
 }
 
+const char FLAC_DECODE_ERROR_TEXT[] = "Error while decoding FLAC input.";
+
 void print_flac_decode_error() {
-    print_to_stream(stderr, "Error while decoding FLAC input.\n");
+    print_to_stream(stderr, "%s\n", FLAC_DECODE_ERROR_TEXT);
 }
 
 void print_output_exists() {

@@ -7,6 +7,7 @@ void print_out_of_memory();
 // "Error while decoding FLAC input.\n" on stderr: the FLAC decoder failed
 // somewhere in the stream, a bad MD5 signature included.
 void print_flac_decode_error();
+extern const char FLAC_DECODE_ERROR_TEXT[];  // the same sentence, without the line break
 
 // "Error: output file exists. Use --overwrite to replace it.\n" on stderr.
 void print_output_exists();

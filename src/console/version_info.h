@@ -24,3 +24,7 @@
 #define QV_COPYRIGHT_TEXT "Copyright (c) 2026 Varnel. All rights reserved."
 
 #define QV_EXECUTABLE_NAME "qv-hdcd.exe"
+
+// The collection program's file name and description (Windows version resource).
+#define QV_BATCH_EXECUTABLE_NAME "qv-hdcd-batch.exe"
+#define QV_BATCH_DESCRIPTION "Varnel HDCD Collection Scanner and Decoder"

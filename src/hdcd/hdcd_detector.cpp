@@ -46,6 +46,7 @@ void hdcd_detector_count_packet(HdcdDetector& detector, uint8_t control) {
     const uint8_t gain_code = control & HDCD_CONTROL_GAIN_MASK;
     detector.gain_histogram[gain_code] += 1;
     if (gain_code > detector.max_gain_code) detector.max_gain_code = gain_code;
+    if (detector.first_packet_bit == 0) detector.first_packet_bit = detector.bits_seen;
     detector.last_packet_bit = detector.bits_seen;
     detector.pending_type = HDCD_PACKET_NONE;
 }

@@ -21,6 +21,7 @@ struct HdcdDetector {
     int32_t bits_pending;           // payload bits still to collect; 0 while searching
     uint32_t pending_type;          // HDCD_PACKET_NONE, _A or _B
     uint64_t bits_seen;             // bits received since reset
+    uint64_t first_packet_bit;      // bits_seen when the first valid packet completed; 0 before one
     uint64_t last_packet_bit;       // bits_seen when the last valid packet completed
     int32_t packets_a;
     int32_t packets_b;

@@ -1,20 +1,14 @@
 #include "operations/decode_skeleton.h"
 
-#include <memory>
-#include <new>
-
 #include "console/banner.h"
 #include "console/cancellation.h"
 #include "console/console.h"
 #include "hdcd/hdcd_decoder.h"
 #include "hdcd/hdcd_summary.h"
 #include "console/block_progress.h"
-#include "audio_io/block_size.h"
-#include "operations/flac_output_metadata.h"
-#include "audio_io/input_source.h"
 #include "console/shared_messages.h"
 #include "audio_io/output_guard.h"
-#include "audio_io/output_sink.h"
+#include "operations/decode_core.h"
 
 namespace {
 
@@ -54,46 +48,28 @@ const DecodeTexts DECODE_VARIANTS[] = {
 struct DecodeRun {
     const DecodeTexts* texts;
     OutputGuard guard;
-    InputSource source;
-    OutputSink sink;
-    FlacOutputMetadata metadata;  // referred to by the FLAC writer until it is finished
-    std::unique_ptr<int32_t[]> block;
+    DecodeCore core;
 };
 
 // Failure after the input was opened: abandon the writer, remove what this run
 // wrote, close the input. The message has been printed.
 int decode_run_fail(DecodeRun& run) {
-    output_sink_abandon(run.sink);
+    decode_core_abandon(run.core);
     output_guard_discard(run.guard);
-    input_source_close(run.source);
     return 1;
 }
 
-bool decode_open_output(DecodeRun& run, const char* write_path, FLAC__StreamMetadata* tag_block) {
-    char error_text[256] = "";
-    const InputSource& source = run.source;
-    bool created;
-    if (run.texts->output_kind == OUTPUT_KIND_FLAC) {
-        if (!flac_output_metadata_build(run.metadata, source, tag_block)) return false;
-        created = output_sink_open_flac(run.sink, write_path, source.sample_rate, 24, source.expected_frames,
-                                        flac_output_metadata_blocks(run.metadata), run.metadata.count, error_text,
-                                        sizeof error_text);
-    } else {
-        created = output_sink_open_wav(run.sink, write_path, source.sample_rate, 24, source.expected_frames,
-                                       error_text, sizeof error_text);
-    }
-    output_guard_after_create(run.guard, created);
-    if (!created) print_to_stream(stderr, "Error: %s\n", error_text);
-    return created;
+bool decode_block_done(void* context, uint32_t frames) {
+    return !block_progress_after_block(*static_cast<BlockProgress*>(context), frames);
 }
 
 void decode_print_header(const DecodeRun& run) {
     const DecodeTexts& texts = *run.texts;
     banner_print();
-    print_to_stdout(texts.input_line, run.source.sample_rate);
+    print_to_stdout(texts.input_line, run.core.source.sample_rate);
     const char* container =
-        texts.output_container != nullptr ? texts.output_container : output_sink_container_name(run.sink);
-    print_to_stdout("Output: %u Hz, PCM24, stereo %s\n", run.source.sample_rate, container);
+        texts.output_container != nullptr ? texts.output_container : output_sink_container_name(run.core.sink);
+    print_to_stdout("Output: %u Hz, PCM24, stereo %s\n", run.core.source.sample_rate, container);
     if (texts.feature_lines) {
         print_to_stdout("Peak Extend: QV-native processing using validated reference transfer data\n");
         print_to_stdout("Low-Level Gain: QV-native stereo envelope enabled\n");
@@ -122,54 +98,45 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* wri
 
     if (!output_guard_begin(run.guard, write_path, overwrite)) return 1;
     char error_text[256] = "";
-    if (!input_source_open_file(run.source, input_path, texts.input_kind, error_text, sizeof error_text)) {
+    int32_t status = decode_core_open_input(run.core, input_path, texts.input_kind, error_text, sizeof error_text);
+    if (status == DECODE_CORE_INPUT_FAILED) {
         print_to_stream(stderr, "Error: %s\n", error_text);
         return 1;
     }
     // Refused before the output is touched: a file already at the write path
     // (allowed by --overwrite) is not the run's to delete.
-    if (run.source.valid_bits != 16 || run.source.container_bits != 16) {
+    if (status == DECODE_CORE_NOT_PCM16) {
         print_to_stream(stderr, "%s", texts.restriction_message);
         return decode_run_fail(run);
     }
-    if (!decode_open_output(run, write_path, tag_block)) return decode_run_fail(run);
-    run.block.reset(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
-    if (!run.block || !output_sink_allocate(run.sink)) {
-        print_out_of_memory();
-        return decode_run_fail(run);
-    }
+    bool created = false;
+    status = decode_core_open_output(run.core, write_path, texts.output_kind, tag_block, created, error_text,
+                                     sizeof error_text);
+    if (status != DECODE_CORE_METADATA_FAILED) output_guard_after_create(run.guard, created);
+    if (status == DECODE_CORE_OUTPUT_FAILED) print_to_stream(stderr, "Error: %s\n", error_text);
+    if (status == DECODE_CORE_OUT_OF_MEMORY) print_out_of_memory();
+    if (status != DECODE_CORE_OK) return decode_run_fail(run);
 
-    HdcdDecoder decoder;
-    hdcd_decoder_init(decoder, run.source.sample_rate);
     // The flag is not cleared: an interrupt since the pre-check still counts.
     cancel_install_handler();
     if (!quiet) decode_print_header(run);
 
-    BlockProgress progress = {0, run.source.expected_frames, quiet};
-    int32_t* block = run.block.get();
-    for (;;) {
-        const uint32_t frames = input_source_read(run.source, block, BLOCK_FRAMES);
-        if (frames == 0) break;
-        hdcd_decoder_process(decoder, block, frames);
-        if (output_sink_write_decoded(run.sink, block, frames) != frames) {
-            print_to_stream(stderr, "%s", texts.write_error);
-            return decode_run_fail(run);
-        }
-        if (block_progress_after_block(progress, frames)) return decode_run_fail(run);
-    }
+    BlockProgress progress = {0, run.core.source.expected_frames, quiet};
+    status = decode_core_run(run.core, {decode_block_done, &progress});
+    if (status == DECODE_CORE_WRITE_FAILED) print_to_stream(stderr, "%s", texts.write_error);
+    if (status != DECODE_CORE_OK && status != DECODE_CORE_INPUT_BROKEN) return decode_run_fail(run);
     progress_finish(quiet);
-    if (input_source_failed(run.source)) {
+    if (status == DECODE_CORE_INPUT_BROKEN) {
         print_flac_decode_error();
         return decode_run_fail(run);
     }
 
-    const bool past_riff_limit = output_sink_past_riff_limit(run.sink);
-    if (!output_sink_finish(run.sink)) {
-        const bool limit = past_riff_limit && texts.riff_limit_error != nullptr;
+    status = decode_core_finish(run.core);
+    if (status != DECODE_CORE_OK) {
+        const bool limit = status == DECODE_CORE_RIFF_LIMIT && texts.riff_limit_error != nullptr;
         print_to_stream(stderr, "%s", limit ? texts.riff_limit_error : texts.finish_error);
         return decode_run_fail(run);
     }
-    if (!quiet) decode_print_result(decoder);
-    input_source_close(run.source);
+    if (!quiet) decode_print_result(run.core.decoder);
     return 0;
 }

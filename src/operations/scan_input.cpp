@@ -6,8 +6,9 @@
 #include "console/banner.h"
 #include "console/console.h"
 #include "hdcd/hdcd_scanner.h"
-#include "hdcd/hdcd_summary.h"
+#include "operations/input_scan.h"
 #include "audio_io/block_size.h"
+#include "hdcd/hdcd_summary.h"
 #include "audio_io/input_source.h"
 #include "console/shared_messages.h"
 
@@ -21,6 +22,19 @@ void scan_print_input_line(const InputSource& source) {
     print_to_stdout("\nInput: %u Hz, PCM%u", source.sample_rate, source.valid_bits);
     if (source.container_bits != source.valid_bits) print_to_stdout("-in-%u", source.container_bits);
     print_to_stdout(", stereo %s\n", wav_container_name(source.rf64));
+}
+
+struct ScanProgress {
+    uint64_t frames_done;
+    uint64_t expected_frames;
+    bool quiet;
+};
+
+bool scan_progress_after_block(void* context, int32_t* /*samples*/, uint32_t frames) {
+    ScanProgress& progress = *static_cast<ScanProgress*>(context);
+    progress.frames_done += frames;
+    progress_print(progress.frames_done, progress.expected_frames, progress.quiet);
+    return true;
 }
 
 // Reads the whole input once into the scanner. A scan cannot be cancelled: it
@@ -39,25 +53,18 @@ int scan_input(const char* input_path, int32_t kind, bool quiet) {
         return 1;
     }
 
-    HdcdScanner scanner;
-    hdcd_scanner_init(scanner, source.sample_rate, source.valid_bits);
     if (!quiet) {
         banner_print();
         scan_print_input_line(source);
         print_to_stdout("\nScanning...\n");
     }
 
-    uint64_t frames_done = 0;
-    for (;;) {
-        const uint32_t frames = input_source_read(source, block.get(), BLOCK_FRAMES);
-        if (frames == 0) break;
-        hdcd_scanner_process(scanner, block.get(), frames);
-        frames_done += frames;
-        progress_print(frames_done, source.expected_frames, quiet);
-    }
+    ScanProgress progress = {0, source.expected_frames, quiet};
+    HdcdScanner scanner;
+    const int32_t outcome = input_scan_run(source, block.get(), scanner, {scan_progress_after_block, &progress});
     progress_finish(quiet);
 
-    if (input_source_failed(source)) {
+    if (outcome == INPUT_SCAN_FAILED) {
         print_flac_decode_error();
         input_source_close(source);
         return 1;

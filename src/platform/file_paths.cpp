@@ -1,5 +1,6 @@
 #include "platform/file_paths.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -118,3 +119,57 @@ bool platform_move_replacing(const char* source, const char* target, char* failu
 }
 
 #endif
+
+namespace {
+
+bool separator_at(const char* path, size_t index) {
+#ifdef _WIN32
+    return path[index] == '\\' || path[index] == '/';
+#else
+    return path[index] == '/';
+#endif
+}
+
+bool same_character(char a, char b) {
+#ifdef _WIN32
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a == '/') a = '\\';
+    if (b == '/') b = '\\';
+#endif
+    return a == b;
+}
+
+}  // namespace
+
+bool platform_path_within(const char* outer, const char* inner) {
+    char outer_full[4096];
+    char inner_full[4096];
+    if (!platform_absolute_path(outer, outer_full, sizeof outer_full)) return false;
+    if (!platform_absolute_path(inner, inner_full, sizeof inner_full)) return false;
+    size_t length = strlen(outer_full);
+    while (length > 1 && separator_at(outer_full, length - 1)) --length;  // "C:\" and "/" keep theirs
+    if (strlen(inner_full) < length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (!same_character(outer_full[i], inner_full[i])) return false;
+    }
+    return inner_full[length] == '\0' || separator_at(inner_full, length) || separator_at(outer_full, length - 1);
+}
+
+bool platform_error_is_disk_full(int error_number) {
+#ifdef EDQUOT
+    if (error_number == EDQUOT) return true;
+#endif
+    return error_number == ENOSPC || error_number == EFBIG;
+}
+
+std::string platform_path_compare_key(const std::string& path) {
+    std::string key = path;
+#ifdef _WIN32
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c == '/') c = '\\';
+    }
+#endif
+    return key;
+}

@@ -17,3 +17,17 @@ bool platform_absolute_path(const char* path, std::string& result);
 // example "error 28: No space left on device"); source and target are then as
 // they were. Once the rename itself has succeeded the result is true.
 bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity);
+
+// True when `inner` is `outer` or lies below it, comparing the absolute forms
+// of both (folded by name, as platform_absolute_path does; on Windows without
+// regard to letter case). False when either cannot be made absolute.
+bool platform_path_within(const char* outer, const char* inner);
+
+// True for the error numbers of a write that failed for want of room: a full
+// disk, a quota, or a file-size limit.
+bool platform_error_is_disk_full(int error_number);
+
+// The form under which two paths name the same file as far as their spelling
+// goes: the path itself, or on Windows with ASCII letters in lower case and
+// '/' as '\\'.
+std::string platform_path_compare_key(const std::string& path);

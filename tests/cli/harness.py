@@ -2,7 +2,7 @@
 
 Each test runs the program under test in a fresh temporary directory and looks at
 what it printed, its exit status and the files it left behind. The program comes
-from QV_HDCD_TARGET (set by CTest); QV_HDCD_RUNNER is an optional prefix such as
+from QV_HDCD_TARGET (set by CTest), qv-hdcd-batch from QV_HDCD_BATCH_TARGET; QV_HDCD_RUNNER is an optional prefix such as
 "wine" so that the same tests run against another build.
 """
 import os
@@ -13,6 +13,7 @@ import tempfile
 import unittest
 
 PROGRAM = os.environ.get("QV_HDCD_TARGET", "")
+BATCH_PROGRAM = os.environ.get("QV_HDCD_BATCH_TARGET", "")  # qv-hdcd-batch, built beside it
 RUNNER = shlex.split(os.environ.get("QV_HDCD_RUNNER", ""))
 SOURCE_DIR = os.environ.get("QV_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 BINARY_DIR = os.environ.get("QV_BINARY_DIR", "")

@@ -27,24 +27,32 @@ def tool_output(*command):
 @WINDOWS_ONLY
 class WindowsExecutableTest(harness.CliTestCase):
     def test_imports_and_resources(self):
-        dump = tool_output("x86_64-w64-mingw32-objdump", "-p", harness.PROGRAM).decode()
+        batch_strings = {"OriginalFilename": "qv-hdcd-batch.exe",
+                         "FileDescription": "Varnel HDCD Collection Scanner and Decoder"}
+        for program, strings in [(harness.PROGRAM, VERSION_STRINGS), (harness.BATCH_PROGRAM,
+                                                                      dict(VERSION_STRINGS, **batch_strings))]:
+            with self.subTest(program):
+                self.check_imports_and_resources(program, strings)
+
+    def check_imports_and_resources(self, program, strings):
+        dump = tool_output("x86_64-w64-mingw32-objdump", "-p", program).decode()
         imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
         self.assertIn("kernel32.dll", imported)
         self.assertEqual(imported - SYSTEM_DLLS, set())
 
-        version = tool_output("wrestool", "--extract", "--raw", "--type=version", harness.PROGRAM)
+        version = tool_output("wrestool", "--extract", "--raw", "--type=version", program)
         # VS_FIXEDFILEINFO: signature, structure version, then file and product version 1.0.1.0.
         fixed = version.find(struct.pack("<I", 0xFEEF04BD))
         self.assertEqual(struct.unpack_from("<4I", version, fixed + 8), (0x10000, 0x10000) * 2)
         text = version[:len(version) // 2 * 2].decode("utf-16-le", "replace")
-        for name, value in VERSION_STRINGS.items():
+        for name, value in strings.items():
             self.assertRegex(text, re.escape(name) + "\0+" + re.escape(value) + "\0")
 
         icon = self.path("icon.ico")
-        subprocess.run(["wrestool", "--extract", "--type=group_icon", "--output", icon, harness.PROGRAM], check=True)
+        subprocess.run(["wrestool", "--extract", "--type=group_icon", "--output", icon, program], check=True)
         sizes = re.findall(r"--width=(\d+)", tool_output("icotool", "--list", icon).decode())
         self.assertEqual(sorted(map(int, sizes)), [16, 32, 48, 256])
-        manifest = tool_output("wrestool", "--extract", "--raw", "--type=24", harness.PROGRAM).decode()
+        manifest = tool_output("wrestool", "--extract", "--raw", "--type=24", program).decode()
         self.assertRegex(manifest, r"<activeCodePage[^>]*>UTF-8</activeCodePage>")
         self.assertRegex(manifest, r"<longPathAware[^>]*>true</longPathAware>")
 

@@ -108,8 +108,8 @@ inline void reference_scan(HdcdScanner& s, const int32_t* x, uint64_t frames) {
 inline bool same(const HdcdChannelState& a, const HdcdChannelState& b) {
     const auto key = [](const HdcdChannelState& c) {
         const HdcdDetector& d = c.detector;
-        return std::tie(d.bit_history, d.bits_pending, d.pending_type, d.bits_seen, d.last_packet_bit, d.packets_a,
-                        d.packets_b, d.packet_errors, d.sync_words, d.peak_extend_packets, d.transient_filter_packets,
+        return std::tie(d.bit_history, d.bits_pending, d.pending_type, d.bits_seen, d.first_packet_bit,
+                        d.last_packet_bit, d.packets_a, d.packets_b, d.packet_errors, d.sync_words, d.peak_extend_packets, d.transient_filter_packets,
                         d.max_gain_code, d.last_control, d.active_control, d.code_detect_timer, d.timer_reload,
                         d.timer_expirations, c.active_samples, c.active_peak_extend_samples,
                         c.active_transient_filter_samples);

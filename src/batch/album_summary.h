@@ -1,0 +1,39 @@
+// Albums (the folders that hold audio files) and the totals of a run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "batch/batch_file.h"
+
+struct BatchAlbum {
+    std::string path;
+    uint32_t tracks;
+    uint32_t hdcd;
+    uint32_t signalling_only;
+    uint32_t none;
+    uint32_t errors;
+};
+
+struct BatchTotals {
+    uint64_t files;             // audio files read (or failed)
+    uint64_t skipped;           // other files
+    uint64_t albums;
+    uint64_t hdcd_albums;
+    uint64_t hdcd_tracks;
+    uint64_t signalling_only_tracks;
+    uint64_t errors;
+    uint64_t bytes_read;
+    double elapsed_seconds;
+    bool cancelled;
+};
+
+// The albums of the scanned audio files, sorted by path.
+std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files);
+
+// "HDCD", "HDCD signalling only" or "not HDCD".
+const char* album_verdict(const BatchAlbum& album);
+
+void totals_from_results(const std::vector<BatchFile>& files, const std::vector<BatchAlbum>& albums,
+                         BatchTotals& totals);

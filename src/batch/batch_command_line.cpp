@@ -1,0 +1,33 @@
+#include "batch/batch_command_line.h"
+
+#include <cstring>
+
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "batch/batch_usage.h"
+#include "console/console.h"
+
+int batch_command_line_run(int argc, char** argv) {
+    if (argc < 2) {
+        batch_usage_print(stderr);
+        return 1;
+    }
+    const char* command = argv[1];
+    if (std::strcmp(command, "--help") == 0) {
+        batch_usage_print(stdout);
+        return 0;
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        batch_version_print();
+        return 0;
+    }
+    const bool scan = std::strcmp(command, "scan") == 0;
+    if (!scan && std::strcmp(command, "decode") != 0) {
+        print_to_stream(stderr, "Error: unknown command %s\n\n", command);
+        batch_usage_print(stderr);
+        return 1;
+    }
+    BatchOptions options;
+    if (!batch_options_parse(argc, argv, scan ? BATCH_COMMAND_SCAN : BATCH_COMMAND_DECODE, options)) return 1;
+    return batch_run(options);
+}

@@ -1,0 +1,30 @@
+#include "batch/batch_file.h"
+
+#include "platform/directory_listing.h"
+
+const char* batch_status_name(int32_t status) {
+    switch (status) {
+        case BATCH_STATUS_HDCD: return "hdcd";
+        case BATCH_STATUS_SIGNALLING_ONLY: return "signalling-only";
+        case BATCH_STATUS_ERROR: return "error";
+        case BATCH_STATUS_OTHER: return "other";
+        default: return "none";
+    }
+}
+
+std::string batch_file_folder(const BatchFile& file) {
+    size_t end = file.path.size();
+    while (end > 0 && !platform_is_path_separator(file.path[end - 1])) --end;
+    if (end == 0) return ".";
+    // "/x.wav" lives in "/"; otherwise the separator is not part of the name.
+    return end == 1 ? file.path.substr(0, 1) : file.path.substr(0, end - 1);
+}
+
+double batch_file_seconds(const BatchFile& file) {
+    return file.sample_rate == 0 ? 0.0 : static_cast<double>(file.frames) / file.sample_rate;
+}
+
+bool batch_file_reported(const BatchFile& file, bool with_actions) {
+    if (!file.scanned) return false;
+    return file.audio || (with_actions && !file.action.empty());
+}

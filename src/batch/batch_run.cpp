@@ -1,0 +1,210 @@
+#include "batch/batch_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "audio_io/flac_library.h"
+#include "audio_io/input_source.h"
+#include "batch/album_summary.h"
+#include "batch/batch_console.h"
+#include "batch/batch_report.h"
+#include "batch/batch_usage.h"
+#include "batch/collection.h"
+#include "batch/file_decode.h"
+#include "batch/file_scan.h"
+#include "batch/worker_pool.h"
+#include "console/cancellation.h"
+#include "console/console.h"
+#include "console/shared_messages.h"
+#include "platform/file_paths.h"
+#include "platform/system_info.h"
+
+namespace {
+
+constexpr int EXIT_CANCELLED = 130;
+
+struct BatchWork {
+    const BatchOptions* options;
+    DecodePlan plan;                    // decode only
+    std::vector<BatchFile>* files;
+    std::vector<size_t> order;          // the files the workers take, by index into files
+    ScanProgressCounters counters;
+    std::atomic<uint64_t> files_done{0};
+    std::atomic<size_t> current{0};
+    BatchProgressLine progress;
+};
+
+void work_on_file(void* context, size_t index, int32_t* block) {
+    BatchWork& work = *static_cast<BatchWork*>(context);
+    const size_t file_index = work.order[index];
+    work.current.store(file_index, std::memory_order_relaxed);
+    BatchFile& file = (*work.files)[file_index];
+    const bool decode = work.options->command == BATCH_COMMAND_DECODE;
+    FileDecodeState decode_state{};
+    ScanOutput* output = decode ? file_decode_prepare(decode_state, file, work.plan) : nullptr;
+    if (file.audio) {
+        file_scan_run(file, block, work.counters, output);
+    } else {
+        file.status = BATCH_STATUS_OTHER;
+        file.scanned = true;
+    }
+    if (file.scanned && decode) file_decode_run(file, work.plan, decode_state);
+    if (file.scanned && file.audio) work.files_done.fetch_add(1, std::memory_order_relaxed);
+}
+
+void draw_progress(void* context) {
+    batch_progress_draw(static_cast<BatchWork*>(context)->progress);
+}
+
+struct ReportTarget {
+    const char* path;
+    std::string (*text)(const BatchReport&);
+};
+
+// Writes every report asked for; false after printing what failed.
+bool write_reports(const BatchOptions& options, const BatchReport& report) {
+    const ReportTarget targets[] = {{options.json_path, report_json_text},
+                                    {options.csv_path, report_csv_text},
+                                    {options.html_path, report_html_text}};
+    bool ok = true;
+    for (const ReportTarget& target : targets) {
+        if (target.path == nullptr) continue;
+        char error_text[256] = "";
+        if (!report_file_write(target.path, target.text(report), error_text, sizeof error_text)) {
+            print_to_stream(stderr, "Error: cannot write the report %s: %s\n", target.path, error_text);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool probe_reports(const BatchOptions& options) {
+    for (const char* path : {options.json_path, options.csv_path, options.html_path}) {
+        if (path == nullptr) continue;
+        char error_text[256] = "";
+        if (!report_file_probe(path, error_text, sizeof error_text)) {
+            print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, error_text);
+            return false;
+        }
+    }
+    return true;
+}
+
+// libFLAC 1.5 can run one encoder on several threads. With `jobs` files
+// encoding at once, each encoder gets its share of the processors, so that the
+// pool and the encoders' threads together never oversubscribe the machine.
+uint32_t encoder_threads_for_jobs(uint32_t jobs) {
+    const uint32_t processors = platform_processor_count();
+    return jobs >= processors ? 1u : processors / jobs;
+}
+
+// DIR inside a PATH, or a PATH inside DIR, would have the run read its own
+// outputs (or write among its inputs). False after the argument error.
+bool output_folder_apart(const BatchOptions& options) {
+    for (const char* path : options.paths) {
+        const char* problem = nullptr;
+        if (platform_path_within(path, options.output_dir)) problem = "the output folder %s is inside %s";
+        if (platform_path_within(options.output_dir, path)) problem = "%s holds %s, which is to be read";
+        if (problem == nullptr) continue;
+        print_to_stream(stderr, "Error: ");
+        print_to_stream(stderr, problem, options.output_dir, path);
+        print_to_stream(stderr, "\n\n");
+        batch_usage_print(stderr);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int batch_run(const BatchOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    const bool decode = options.command == BATCH_COMMAND_DECODE;
+    if (decode && !output_folder_apart(options)) return 1;
+    BatchCollection collection{};
+    for (const char* path : options.paths) {
+        char error_text[512] = "";
+        if (!collection_add_path(collection, path, error_text, sizeof error_text)) {
+            print_to_stream(stderr, "Error: %s\n\n", error_text);
+            batch_usage_print(stderr);
+            return 1;
+        }
+    }
+    collection_finish(collection);
+    if (!probe_reports(options)) return 1;
+
+    // Loaded once here: the workers then only use the bound entry points.
+    for (const BatchFile& file : collection.files) {
+        if (file.audio && file.input_kind == INPUT_KIND_FLAC) {
+            flac_library_load();
+            break;
+        }
+    }
+
+    const uint32_t jobs = options.jobs != 0 ? options.jobs : platform_processor_count();
+    std::atomic<bool> disk_full{false};
+    BatchWork work;
+    work.options = &options;
+    work.plan.output_root = decode ? options.output_dir : "";
+    work.plan.output_kind = options.output_format;
+    work.plan.all_hdcd = options.all_hdcd;
+    work.plan.copy_others = options.copy_others;
+    work.plan.overwrite = options.overwrite;
+    work.plan.dry_run = options.dry_run;
+    work.plan.disk_full = &disk_full;
+    work.plan.encoder_threads = encoder_threads_for_jobs(jobs);
+    work.files = &collection.files;
+    work.counters.bytes_done.store(0);
+    if (decode) decode_mark_output_clashes(collection.files, work.plan);
+    for (size_t i = 0; i < collection.files.size(); ++i) {
+        const BatchFile& file = collection.files[i];
+        if (!file.scanned && (file.audio || (decode && options.copy_others))) work.order.push_back(i);
+    }
+    BatchProgressLine& line = work.progress;
+    line.shown = !options.quiet && platform_stderr_is_terminal();
+    line.files = &collection.files;
+    line.total_files = collection.audio_files;
+    line.total_bytes = collection.audio_bytes;
+    line.files_done = &work.files_done;
+    line.bytes_done = &work.counters.bytes_done;
+    line.current = &work.current;
+    line.started = started;
+    line.last_length = 0;
+
+    cancel_reset();
+    cancel_install_handler();
+    const WorkerTask task = {work_on_file, &work, draw_progress, &disk_full};
+    if (!worker_pool_run(jobs, work.order.size(), task)) {
+        print_out_of_memory();
+        return 1;
+    }
+    batch_progress_clear(line);
+
+    const std::vector<BatchAlbum> albums = albums_from_files(collection.files);
+    BatchTotals totals{};
+    totals_from_results(collection.files, albums, totals);
+    totals.cancelled = cancel_is_requested();
+    totals.elapsed_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    if (totals.cancelled) cancel_print_loop_message();
+    batch_print_errors(collection.files);
+    BatchActionCounts actions{};
+    if (decode) {
+        batch_count_actions(collection.files, actions);
+        if (options.dry_run) batch_print_plan(collection.files);
+        batch_print_action_failures(collection.files);
+        if (disk_full.load()) batch_print_disk_full(actions);
+    }
+    if (!options.quiet) {
+        batch_print_albums(albums);
+        batch_print_totals(totals);
+        if (decode) batch_print_actions(actions, options.output_dir, options.dry_run);
+    }
+    const BatchReport report = {&collection.files, &albums, &totals, decode};
+    const bool reports_written = write_reports(options, report);
+    if (totals.cancelled) return EXIT_CANCELLED;
+    const bool all_done = totals.errors == 0 && actions.failed == 0 && !disk_full.load();
+    return all_done && reports_written ? 0 : 1;
+}

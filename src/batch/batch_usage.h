@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdio>
+
+// The usage text of qv-hdcd-batch, on the given stream.
+void batch_usage_print(FILE* stream);
+
+// "qv-hdcd-batch 1.0.1.0" on stdout.
+void batch_version_print();

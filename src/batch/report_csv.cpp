@@ -1,0 +1,95 @@
+// CSV as RFC 4180 has it: CRLF line ends, a header row, and a field quoted
+// (with its quotes doubled) when it holds a comma, a quote or a line break.
+// Hand-written because that is all there is to it.
+#include <cinttypes>
+#include <cstdio>
+
+#include "batch/batch_report.h"
+#include "console/console.h"
+
+namespace {
+
+void append_field(std::string& line, const std::string& value) {
+    if (!line.empty()) line += ',';
+    if (value.find_first_of(",\"\r\n") == std::string::npos) {
+        line += value;
+        return;
+    }
+    line += '"';
+    for (const char c : value) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+void append_number(std::string& line, unsigned long long value) {
+    char text[32];
+    format_to_buffer(text, sizeof text, "%llu", value);
+    append_field(line, text);
+}
+
+void append_decimal(std::string& line, double value, int places) {
+    char text[48];
+    format_to_buffer(text, sizeof text, "%.*f", places, value);
+    append_field(line, text);
+}
+
+const char* const HEADER[] = {
+    "path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "hdcd_found",
+    "bit_position", "packet_type", "peak_extend_mode", "valid_packets", "packet_errors", "peak_extend_packets",
+    "transient_filter_packets", "max_gain_code", "left_packets", "right_packets", "timer_expirations",
+    "stereo_mismatch_samples", "first_packet_seconds",
+};
+
+}  // namespace
+
+std::string report_csv_text(const BatchReport& report) {
+    std::string text;
+    std::string line;
+    for (const char* name : HEADER) append_field(line, name);
+    if (report.with_actions) {
+        append_field(line, "action");
+        append_field(line, "output");
+    }
+    text += line + "\r\n";
+    for (const BatchFile& file : *report.files) {
+        if (!batch_file_reported(file, report.with_actions)) continue;
+        const HdcdSummary& s = file.summary;
+        line.clear();
+        append_field(line, file.path);
+        append_field(line, file.container != nullptr ? file.container : "");
+        append_number(line, file.sample_rate);
+        append_number(line, file.bits);
+        append_number(line, file.frames);
+        append_decimal(line, batch_file_seconds(file), 3);
+        append_field(line, batch_status_name(file.status));
+        append_field(line, file.status == BATCH_STATUS_ERROR ? file.error : "");
+        append_number(line, s.hdcd_found);
+        char position[16];
+        format_to_buffer(position, sizeof position, "%d", static_cast<int>(s.bit_position));
+        append_field(line, position);
+        append_number(line, s.packet_type);
+        append_number(line, s.peak_extend_mode);
+        append_number(line, s.valid_packets);
+        append_number(line, s.packet_errors);
+        append_number(line, s.peak_extend_packets);
+        append_number(line, s.transient_filter_packets);
+        append_number(line, s.max_gain_code);
+        append_number(line, s.left_packets);
+        append_number(line, s.right_packets);
+        append_number(line, s.timer_expirations);
+        append_number(line, s.stereo_mismatch_samples);
+        if (file.first_packet_seconds < 0) {
+            append_field(line, "");
+        } else {
+            append_decimal(line, file.first_packet_seconds, 6);
+        }
+        if (report.with_actions) {
+            append_field(line, file.action);
+            append_field(line, file.output);
+        }
+        text += line + "\r\n";
+    }
+    return text;
+}
