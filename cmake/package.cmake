@@ -9,7 +9,7 @@
 # `make package` and `make dist` (mk/) run CPack and copy the results to dist/.
 
 # Every program the packages ship; each has its manual page packaging/<program>.1.
-set(QV_PROGRAMS qv-hdcd)
+set(QV_PROGRAMS qv-hdcd qv-hdcd-batch)
 
 set(QV_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(QV_PACKAGING_BINARY_DIR ${CMAKE_BINARY_DIR}/packaging)

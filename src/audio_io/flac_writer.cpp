@@ -74,7 +74,7 @@ void abandon_encoder(FlacWriter& writer) {
 
 bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
                       uint32_t channels, uint64_t total_samples_estimate, FLAC__StreamMetadata** blocks,
-                      uint32_t block_count, char* error_text, size_t error_capacity) {
+                      uint32_t block_count, uint32_t max_threads, char* error_text, size_t error_capacity) {
     writer = FlacWriter{};
     if (!flac_library_load()) {
         format_to_buffer(error_text, error_capacity, "%s", flac_library_error_text());
@@ -111,7 +111,8 @@ bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate
     // A libFLAC with threads encodes frames on helper threads; its output does
     // not depend on their number, and one that refuses the count keeps one.
     if (flac.stream_encoder_set_num_threads != nullptr) {
-        flac.stream_encoder_set_num_threads(encoder, std::min(platform_logical_processor_count(), MAX_ENCODER_THREADS));
+        const uint32_t threads = max_threads != 0 ? max_threads : platform_logical_processor_count();
+        flac.stream_encoder_set_num_threads(encoder, std::min(threads, MAX_ENCODER_THREADS));
     }
     // The file is created before libFLAC checks the stream's settings, as its
     // own file-based set-up does.

@@ -23,10 +23,12 @@ struct FlacWriter {
 // when count is 0) are written after STREAMINFO in list order; they are not
 // copied and must stay alive until flac_writer_finish has returned, and so must
 // the writer record itself at its address. On failure error_text holds the
-// reason and there is neither encoder nor open file.
+// reason and there is neither encoder nor open file. max_threads caps the
+// threads a libFLAC that has them may encode on (0: one per processor, at most
+// 16); the output does not depend on it.
 bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
                       uint32_t channels, uint64_t total_samples_estimate, FLAC__StreamMetadata** blocks,
-                      uint32_t block_count, char* error_text, size_t error_capacity);
+                      uint32_t block_count, uint32_t max_threads, char* error_text, size_t error_capacity);
 
 // Encodes frames interleaved frames; returns frames, or 0 on failure or when the
 // writer is closed or has failed before.

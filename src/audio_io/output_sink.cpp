@@ -25,12 +25,12 @@ bool output_sink_open_wav(OutputSink& sink, const char* path, uint32_t sample_ra
 
 bool output_sink_open_flac(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
                            uint64_t expected_frames, FLAC__StreamMetadata** blocks, uint32_t block_count,
-                           char* error_text, size_t error_capacity) {
+                           uint32_t max_threads, char* error_text, size_t error_capacity) {
     sink.kind = OUTPUT_KIND_FLAC;
     sink.bits_per_sample = bits_per_sample;
     sink.flac = FlacWriter{};
     sink.open = flac_writer_open(sink.flac, path, sample_rate, bits_per_sample, 2, expected_frames, blocks,
-                                 block_count, error_text, error_capacity);
+                                 block_count, max_threads, error_text, error_capacity);
     return sink.open;
 }
 

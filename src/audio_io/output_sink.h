@@ -27,10 +27,11 @@ bool output_sink_open_wav(OutputSink& sink, const char* path, uint32_t sample_ra
                           uint64_t expected_frames, char* error_text, size_t error_capacity);
 
 // Creates a stereo FLAC output with the given metadata blocks, which must stay
-// alive until the sink is finished or abandoned.
+// alive until the sink is finished or abandoned. max_threads as for
+// flac_writer_open (0: one encoder thread per processor).
 bool output_sink_open_flac(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
                            uint64_t expected_frames, FLAC__StreamMetadata** blocks, uint32_t block_count,
-                           char* error_text, size_t error_capacity);
+                           uint32_t max_threads, char* error_text, size_t error_capacity);
 
 // Allocates the staging buffer the writes need (none for some kinds). False when
 // memory runs out.

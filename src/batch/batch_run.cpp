@@ -19,6 +19,7 @@
 #include "console/console.h"
 #include "console/shared_messages.h"
 #include "platform/file_paths.h"
+#include "platform/processor_count.h"
 #include "platform/system_info.h"
 
 namespace {
@@ -96,7 +97,7 @@ bool probe_reports(const BatchOptions& options) {
 // encoding at once, each encoder gets its share of the processors, so that the
 // pool and the encoders' threads together never oversubscribe the machine.
 uint32_t encoder_threads_for_jobs(uint32_t jobs) {
-    const uint32_t processors = platform_processor_count();
+    const uint32_t processors = platform_logical_processor_count();
     return jobs >= processors ? 1u : processors / jobs;
 }
 
@@ -143,7 +144,7 @@ int batch_run(const BatchOptions& options) {
         }
     }
 
-    const uint32_t jobs = options.jobs != 0 ? options.jobs : platform_processor_count();
+    const uint32_t jobs = options.jobs != 0 ? options.jobs : platform_logical_processor_count();
     std::atomic<bool> disk_full{false};
     BatchWork work;
     work.options = &options;

@@ -77,6 +77,7 @@ const char* decode_failure_text(int32_t status) {
 // (or the cancel) is noted in the file and the temporary file is gone.
 bool decode_into(BatchFile& file, const DecodePlan& plan, const std::string& temporary) {
     DecodeCore core{};
+    core.encoder_threads = plan.encoder_threads;
     char error_text[256] = "";
     int32_t status = decode_core_open_input(core, file.path.c_str(), file.input_kind, error_text, sizeof error_text);
     bool created = false;
@@ -185,6 +186,7 @@ bool alongside_open(void* context, const InputSource& source) {
     }
     char error_text[256] = "";
     bool created = false;
+    state.core.encoder_threads = state.plan->encoder_threads;
     const int32_t status = decode_core_open_output_for(state.core, source, state.temporary.c_str(),
                                                        state.plan->output_kind, nullptr, created, error_text,
                                                        sizeof error_text);

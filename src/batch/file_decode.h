@@ -20,10 +20,8 @@ struct DecodePlan {
     bool overwrite;
     bool dry_run;
     std::atomic<bool>* disk_full;  // set by the first output that ran out of room
-    // Threads one FLAC encoder may use (encoder_threads_for_jobs). Not passed on
-    // yet: the library loader does not bind FLAC__stream_encoder_set_num_threads
-    // (libFLAC 1.5) on this branch; once it does, the count goes to the writer
-    // where decode_core_open_output_for creates it.
+    // Threads one FLAC encoder may use when libFLAC has them
+    // (encoder_threads_for_jobs): the pool's share of the processors.
     uint32_t encoder_threads;
 };
 

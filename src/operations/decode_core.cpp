@@ -24,8 +24,8 @@ int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source,
     if (output_kind == OUTPUT_KIND_FLAC) {
         if (!flac_output_metadata_build(core.metadata, source, tag_block)) return DECODE_CORE_METADATA_FAILED;
         created = output_sink_open_flac(core.sink, write_path, source.sample_rate, 24, source.expected_frames,
-                                        flac_output_metadata_blocks(core.metadata), core.metadata.count, error_text,
-                                        error_capacity);
+                                        flac_output_metadata_blocks(core.metadata), core.metadata.count,
+                                        core.encoder_threads, error_text, error_capacity);
     } else {
         created = output_sink_open_wav(core.sink, write_path, source.sample_rate, 24, source.expected_frames,
                                        error_text, error_capacity);

@@ -44,6 +44,7 @@ struct DecodeCore {
     std::unique_ptr<int32_t[]> block;
     HdcdDecoder decoder;
     int failure_errno;            // errno right after a failed write or finish (0 when none)
+    uint32_t encoder_threads;     // threads a FLAC output's encoder may use; 0: one per processor
 };
 
 // Opens the input and refuses anything but PCM16.

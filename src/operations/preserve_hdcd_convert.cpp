@@ -75,8 +75,8 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
     if (has_flac_suffix(write_path)) {
         if (!flac_output_metadata_build(run.metadata, run.input, tag_block)) return preserve_fail(run);
         created = output_sink_open_flac(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
-                                        flac_output_metadata_blocks(run.metadata), run.metadata.count, error_text,
-                                        sizeof error_text);
+                                        flac_output_metadata_blocks(run.metadata), run.metadata.count, 0,
+                                        error_text, sizeof error_text);
     } else {
         created = output_sink_open_wav(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
                                        error_text, sizeof error_text);

@@ -143,17 +143,17 @@ bool same_character(char a, char b) {
 }  // namespace
 
 bool platform_path_within(const char* outer, const char* inner) {
-    char outer_full[4096];
-    char inner_full[4096];
-    if (!platform_absolute_path(outer, outer_full, sizeof outer_full)) return false;
-    if (!platform_absolute_path(inner, inner_full, sizeof inner_full)) return false;
-    size_t length = strlen(outer_full);
-    while (length > 1 && separator_at(outer_full, length - 1)) --length;  // "C:\" and "/" keep theirs
-    if (strlen(inner_full) < length) return false;
+    std::string outer_full;
+    std::string inner_full;
+    if (!platform_absolute_path(outer, outer_full) || !platform_absolute_path(inner, inner_full)) return false;
+    size_t length = outer_full.size();
+    while (length > 1 && separator_at(outer_full.c_str(), length - 1)) --length;  // "C:\" and "/" keep theirs
+    if (inner_full.size() < length) return false;
     for (size_t i = 0; i < length; ++i) {
         if (!same_character(outer_full[i], inner_full[i])) return false;
     }
-    return inner_full[length] == '\0' || separator_at(inner_full, length) || separator_at(outer_full, length - 1);
+    return inner_full.size() == length || separator_at(inner_full.c_str(), length) ||
+           separator_at(outer_full.c_str(), length - 1);
 }
 
 bool platform_error_is_disk_full(int error_number) {

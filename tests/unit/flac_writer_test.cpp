@@ -26,7 +26,7 @@ TEST(FlacWriter, OutputPassesFlacTestAndDecodesToTheSamplesWritten) {
         const std::vector<int32_t> samples = test_signal(2 * frames, bits, bits + 1);
         FlacWriter writer{};
         char error[256] = "";
-        ASSERT_TRUE(flac_writer_open(writer, path.c_str(), sample_rate, bits, 2, estimate, nullptr, 0, error, sizeof error))
+        ASSERT_TRUE(flac_writer_open(writer, path.c_str(), sample_rate, bits, 2, estimate, nullptr, 0, 0, error, sizeof error))
             << error;
         write_blocks(writer, samples);
         ASSERT_TRUE(flac_writer_finish(writer));
@@ -65,7 +65,7 @@ TEST(FlacReaderAndWriter, CarriedPicturesAndNewTagsKeepTheirOrder) {
 
     const std::string output = dir.file("out.flac");
     FlacWriter writer{};
-    ASSERT_TRUE(flac_writer_open(writer, output.c_str(), 44100, 24, 2, 10000, blocks, 3, error, sizeof error)) << error;
+    ASSERT_TRUE(flac_writer_open(writer, output.c_str(), 44100, 24, 2, 10000, blocks, 3, 0, error, sizeof error)) << error;
     write_blocks(writer, test_signal(20000, 24, 22));
     ASSERT_TRUE(flac_writer_finish(writer));
     flac_reader_close(reader);
