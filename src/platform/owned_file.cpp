@@ -12,6 +12,10 @@ bool file_stamp_touched(const FileStamp& a, const FileStamp& b) {
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/windows_wide_path.h"
+
 namespace {
 
 uint64_t join(DWORD high, DWORD low) {
@@ -38,7 +42,9 @@ bool platform_file_stamp(const char* path, FileStamp& stamp) {
     stamp = FileStamp{};
     // No access rights are asked for, and everything is shared, so that the look
     // disturbs nobody; a link is looked at itself, not followed.
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) return false;
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
@@ -52,7 +58,9 @@ bool platform_file_stamp(const char* path, FileStamp& stamp) {
 
 int platform_create_exclusive(const char* path, FileStamp& stamp) {
     stamp = FileStamp{};
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) return CREATE_EXCLUSIVE_FAILED;
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? CREATE_EXCLUSIVE_TAKEN
@@ -65,7 +73,10 @@ int platform_create_exclusive(const char* path, FileStamp& stamp) {
 
 void platform_remove_stamped(const char* path, const FileStamp& stamp) {
     FileStamp now;
-    if (platform_file_stamp(path, now) && file_stamp_same_file(stamp, now)) DeleteFileA(path);
+    std::wstring wide;
+    if (platform_file_stamp(path, now) && file_stamp_same_file(stamp, now) && windows_extended_wide_path(path, wide)) {
+        DeleteFileW(wide.c_str());
+    }
 }
 
 #else

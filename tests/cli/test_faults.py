@@ -73,13 +73,14 @@ class FaultTest(harness.CliTestCase):
         """Runs args with a file-size limit, or prepare run in the child, or under strace with trace options."""
         if limit and harness.ON_WINDOWS_BUILD:
             harness.run(["--version"])  # starts the wine server, which must not inherit the limit
-        strace = ["strace", "-f", "-qq", "-o", "/dev/null", *trace] if trace else []
-        env = dict(os.environ)
-        if trace:  # the leak checker of a sanitized build cannot run under a tracer
-            env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
-        completed = subprocess.run(strace + harness.RUNNER + [harness.PROGRAM] + args, cwd=self.dir, input=stdin,
-                                   capture_output=True, timeout=timeout, env=env,
-                                   preexec_fn=limit_output(limit) if limit else prepare)
+        if not trace:
+            return harness.run(args, cwd=self.dir, stdin=stdin, timeout=timeout,
+                               preexec_fn=limit_output(limit) if limit else prepare)
+        # The leak checker of a sanitized build cannot run under a tracer.
+        env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
+        completed = subprocess.run(["strace", "-f", "-qq", "-o", "/dev/null", *trace, *harness.RUNNER,
+                                    harness.PROGRAM, *args], cwd=self.dir, input=stdin, capture_output=True,
+                                   timeout=timeout, env=env, preexec_fn=prepare)
         return harness.Result(completed.returncode, completed.stdout, completed.stderr)
 
     def assertFailedCleanly(self, args, before, limit=None, stderr=None):
@@ -156,6 +157,7 @@ class FaultTest(harness.CliTestCase):
             with self.subTest(args=args):
                 self.assertFailedCleanly(["--quiet", "--overwrite"] + args, before, limit)
 
+    @POSIX_ONLY
     def test_failed_run_leaves_links_and_pipes_it_did_not_create(self):
         os.symlink("/proc/self/fd/1", self.path("stdout.wav"))
         os.mkfifo(self.path("fifo.wav"))
@@ -166,6 +168,7 @@ class FaultTest(harness.CliTestCase):
                 self.assertFailedCleanly(["--quiet", "--overwrite", "in.wav", output], before, stderr=WAV[2])
         self.assertEqual(reader.wait(timeout=60), 0)
 
+    @POSIX_ONLY
     def test_pipes_as_input_and_output(self):
         os.mkfifo(self.path("fifo.wav"))
         wav = harness.read_bytes(self.path("in.wav"))
@@ -179,6 +182,7 @@ class FaultTest(harness.CliTestCase):
                            EXISTS)
         self.assertEqual(self.run_limited(["--scan", "/dev/stdin", "--quiet"], stdin=wav).status, 0)
 
+    @POSIX_ONLY
     def test_closed_or_vanishing_console_streams_leave_the_output_whole(self):
         self.assertEqual(self.run_limited(["--quiet", "in.wav", "ref.wav"]).status, 0)
         reference = harness.read_bytes(self.path("ref.wav"))
@@ -192,6 +196,7 @@ class FaultTest(harness.CliTestCase):
         for name in ("closed.wav", "gone.wav"):
             self.assertEqual(harness.read_bytes(self.path(name)), reference, name)
 
+    @POSIX_ONLY
     def test_failed_sync_of_the_moved_file_or_its_directory(self):
         original = harness.read_bytes(self.path("in.wav"))
         self.assertEqual(self.run_limited(["--quiet", "in.wav", "ref.wav"]).status, 0)
