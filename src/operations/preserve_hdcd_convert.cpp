@@ -103,8 +103,9 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
         const uint32_t frames = input_source_read(run.input, block.get(), BLOCK_FRAMES);
         if (frames == 0) break;
         if (output_sink_write_pcm16(run.output, block.get(), frames) < frames) {
-            print_to_stream(stderr, run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_WRITE_ERROR
-                                                                        : "\nError writing WAV/RF64 output.\n");
+            print_to_stream(stderr, "%s",
+                            run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_WRITE_ERROR
+                                                                : "\nError writing WAV/RF64 output.\n");
             return preserve_fail(run);
         }
         if (block_progress_after_block(progress, frames)) return preserve_fail(run);
@@ -116,8 +117,8 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
     }
 
     if (!output_sink_finish(run.output)) {
-        print_to_stream(stderr, run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_FINISH_ERROR
-                                                                    : OUTPUT_WAV_FINISH_ERROR);
+        print_to_stream(stderr, "%s",
+                        run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_FINISH_ERROR : OUTPUT_WAV_FINISH_ERROR);
         return preserve_fail(run);
     }
     if (!quiet) {
