@@ -217,7 +217,7 @@ void append_timeline_svg(std::string& out, const BatchFile& file) {
     append_format(svg, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>",
                   PLOT_LEFT, STRIP_TOP, PLOT_WIDTH, STRIP_BOTTOM - STRIP_TOP);
     const int strip = STRIP_BOTTOM - STRIP_TOP;
-    std::string area = step_path(columns, [strip](const Column& c) {
+    std::string area = step_path(columns, [](const Column& c) {
         const double share = std::min(1.0, c.peak_extend * 20.0);  // 5 % of samples fills the strip
         return STRIP_BOTTOM - static_cast<int>(share * strip + 0.5);
     });
