@@ -27,14 +27,11 @@ struct FileScanContext {
     TimelineBuilder timeline;
 };
 
-// Until the scanner sees a valid packet the decoder has nothing to show, and
-// most files never have one: the decoder starts only then, and catches up by
-// reading the frames before the current block once more (rarely more than a
-// block). False when that reading fails.
-bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
-    BatchFile& file = *context.file;
-    uint64_t size = 0;
-    if (platform_path_kind(file.path.c_str(), size) != PLATFORM_ENTRY_FILE) return false;  // a pipe reads once
+// Reads the first frames_before frames of the file once more, from a source of
+// its own, handing each block to take (which may change it). False when the
+// file cannot be read that far again or take refuses a block.
+template <typename Take>
+bool reread_start(const BatchFile& file, uint64_t frames_before, Take take) {
     char error_text[256] = "";
     InputSource again{};
     if (!input_source_open(again, file.path.c_str(), file.input_kind, error_text, sizeof error_text)) return false;
@@ -44,38 +41,39 @@ bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
         const uint64_t left = frames_before - done;
         const uint32_t frames = input_source_read(again, block.get(), left < BLOCK_FRAMES ? static_cast<uint32_t>(left)
                                                                                           : BLOCK_FRAMES);
-        if (frames == 0) break;
-        timeline_builder_feed(context.timeline, block.get(), frames);
+        if (frames == 0 || !take(block.get(), frames)) break;
         done += frames;
     }
     input_source_close(again);
     return done == frames_before;
 }
 
+// Until the scanner sees a valid packet the decoder has nothing to show, and
+// most files never have one: the decoder starts only then, and catches up by
+// reading the frames before the current block once more (rarely more than a
+// block). False when that reading fails.
+bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
+    const BatchFile& file = *context.file;
+    uint64_t size = 0;
+    if (platform_path_kind(file.path.c_str(), size) != PLATFORM_ENTRY_FILE) return false;  // a pipe reads once
+    return reread_start(file, frames_before, [&](int32_t* samples, uint32_t frames) {
+        timeline_builder_feed(context.timeline, samples, frames);
+        return true;
+    });
+}
+
 // The output starts after the first blocks went by: they are read once more,
 // decoded by a decoder of their own (which ends where the timeline's is now),
 // and written. False when that fails.
 bool output_catch_up(FileScanContext& context, uint64_t frames_before) {
-    BatchFile& file = *context.file;
+    const BatchFile& file = *context.file;
     ScanOutput& output = *context.output;
-    char error_text[256] = "";
-    InputSource again{};
-    if (!input_source_open(again, file.path.c_str(), file.input_kind, error_text, sizeof error_text)) return false;
-    std::unique_ptr<int32_t[]> block(new (std::nothrow) int32_t[BLOCK_SAMPLES]);
     HdcdDecoder decoder;
     hdcd_decoder_init(decoder, file.sample_rate);
-    uint64_t done = 0;
-    while (block && done < frames_before) {
-        const uint64_t left = frames_before - done;
-        const uint32_t frames = input_source_read(again, block.get(), left < BLOCK_FRAMES ? static_cast<uint32_t>(left)
-                                                                                          : BLOCK_FRAMES);
-        if (frames == 0) break;
-        hdcd_decoder_process(decoder, block.get(), frames);
-        if (!output.write(output.context, block.get(), frames)) break;
-        done += frames;
-    }
-    input_source_close(again);
-    return done == frames_before;
+    return reread_start(file, frames_before, [&](int32_t* samples, uint32_t frames) {
+        hdcd_decoder_process(decoder, samples, frames);
+        return output.write(output.context, samples, frames);
+    });
 }
 
 void start_output(FileScanContext& context, uint64_t frames_before) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "batch/batch_console.h"
 #include "batch/batch_report.h"
@@ -270,20 +271,19 @@ void append_totals(std::string& out, const BatchTotals& totals) {
     char read_text[32];
     format_bytes(read_text, sizeof read_text, totals.bytes_read);
     out += "<table class=\"totals\"><tbody>";
-    append_format(out, "<tr><th>Audio files</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.files));
-    append_format(out, "<tr><th>Albums</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.albums));
-    append_format(out, "<tr><th>HDCD albums</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.hdcd_albums));
-    append_format(out, "<tr><th>HDCD tracks</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.hdcd_tracks));
-    append_format(out, "<tr><th>Signalling-only tracks</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.signalling_only_tracks));
-    append_format(out, "<tr><th>Errors</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.errors));
-    append_format(out, "<tr><th>Other files skipped</th><td class=\"n\">%llu</td></tr>",
-                  static_cast<unsigned long long>(totals.skipped));
+    const std::pair<const char*, uint64_t> counts[] = {
+        {"Audio files", totals.files},
+        {"Albums", totals.albums},
+        {"HDCD albums", totals.hdcd_albums},
+        {"HDCD tracks", totals.hdcd_tracks},
+        {"Signalling-only tracks", totals.signalling_only_tracks},
+        {"Errors", totals.errors},
+        {"Other files skipped", totals.skipped},
+    };
+    for (const auto& [label, count] : counts) {
+        append_format(out, "<tr><th>%s</th><td class=\"n\">%llu</td></tr>", label,
+                      static_cast<unsigned long long>(count));
+    }
     append_format(out, "<tr><th>Data read</th><td class=\"n\">%s in %.1f s</td></tr>", read_text,
                   totals.elapsed_seconds);
     out += "</tbody></table>";
