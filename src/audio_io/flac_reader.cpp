@@ -19,7 +19,10 @@ FLAC__StreamDecoderWriteStatus on_frame(const FLAC__StreamDecoder*, const FLAC__
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
     const uint64_t frames = frame->header.blocksize;
-    if (2 * frames > reader.buffer_capacity) {
+    // A frame that fits in the caller's block goes straight there; only the
+    // rest waits in the frame buffer for the next read.
+    const bool direct = reader.direct_target != nullptr && frames <= reader.direct_room;
+    if (!direct && 2 * frames > reader.buffer_capacity) {
         void* grown = realloc(reader.frame_buffer, static_cast<size_t>(2 * frames) * sizeof(int32_t));
         if (grown == nullptr) {
             reader.error = 1;
@@ -30,7 +33,7 @@ FLAC__StreamDecoderWriteStatus on_frame(const FLAC__StreamDecoder*, const FLAC__
     }
     const FLAC__int32* left = channels[0];
     const FLAC__int32* right = channels[1];
-    int32_t* out = reader.frame_buffer;
+    int32_t* out = direct ? reader.direct_target : reader.frame_buffer;
     // A sample is in range when adding half the range keeps it within the
     // range as an unsigned number; the test gathers into one flag so that the
     // interleaving loop has no early exit and the compiler can vectorise it.
@@ -47,8 +50,12 @@ FLAC__StreamDecoderWriteStatus on_frame(const FLAC__StreamDecoder*, const FLAC__
         reader.error = 1;
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
-    reader.buffered_frames = frames;
-    reader.taken_frames = 0;
+    if (direct) {
+        reader.direct_frames = frames;
+    } else {
+        reader.buffered_frames = frames;
+        reader.taken_frames = 0;
+    }
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
 
@@ -168,10 +175,16 @@ uint64_t flac_reader_read(FlacReader& reader, int32_t* samples, uint64_t max_fra
             reach_end(reader);
             break;
         }
-        if (!flac.stream_decoder_process_single(reader.decoder)) {
+        reader.direct_target = samples + 2 * delivered;
+        reader.direct_room = max_frames - delivered;
+        reader.direct_frames = 0;
+        const FLAC__bool stepped = flac.stream_decoder_process_single(reader.decoder);
+        reader.direct_target = nullptr;
+        if (!stepped) {
             reader.error = 1;
             break;
         }
+        delivered += reader.direct_frames;
         // A frame decoded by this step is still delivered by the next pass.
         if (flac.stream_decoder_get_state(reader.decoder) == FLAC__STREAM_DECODER_END_OF_STREAM) reach_end(reader);
     }

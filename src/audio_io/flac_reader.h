@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-
 struct FlacReader {
     FLAC__StreamDecoder* decoder;
     uint32_t sample_rate;
@@ -19,6 +18,11 @@ struct FlacReader {
     uint64_t buffer_capacity;
     uint64_t buffered_frames;
     uint64_t taken_frames;
+    // While a read waits for the next frame: where the caller's block has room
+    // for it, and the frames the frame callback put there directly.
+    int32_t* direct_target;
+    uint64_t direct_room;
+    uint64_t direct_frames;
     // Deep copies of the input's VORBIS_COMMENT and PICTURE blocks, in stream order.
     FLAC__StreamMetadata** carried_blocks;
     uint32_t carried_count;

@@ -57,7 +57,7 @@ bool timeline_catch_up(FileScanContext& context, uint64_t frames_before) {
     uint64_t size = 0;
     if (platform_path_kind(file.path.c_str(), size) != PLATFORM_ENTRY_FILE) return false;  // a pipe reads once
     return reread_start(file, frames_before, [&](int32_t* samples, uint32_t frames) {
-        timeline_builder_feed(context.timeline, samples, frames);
+        timeline_builder_follow(context.timeline, samples, frames);
         return true;
     });
 }
@@ -117,11 +117,12 @@ bool file_scan_after_block(void* opaque, int32_t* samples, uint32_t frames) {
         start_output(context, frames_before);
     }
     if (context.timeline_wanted && context.timeline_started) {
-        // Decodes the block in place: from here on it holds the output samples.
-        timeline_builder_feed(context.timeline, samples, frames);
-        if (output != nullptr && output->started && !output->failed &&
-            !output->write(output->context, samples, frames)) {
-            output->failed = true;
+        if (output != nullptr && output->started && !output->failed) {
+            // Decodes the block in place: from here on it holds the output samples.
+            timeline_builder_feed(context.timeline, samples, frames);
+            if (!output->write(output->context, samples, frames)) output->failed = true;
+        } else {
+            timeline_builder_follow(context.timeline, samples, frames);
         }
     }
     if (context.expected_frames != 0) {

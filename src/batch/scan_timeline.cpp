@@ -96,14 +96,19 @@ void timeline_builder_start(TimelineBuilder& builder, ScanTimeline& timeline, ui
     open_point(builder);
 }
 
-void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t frames) {
+namespace {
+
+// Books a block at the gain steps and point ends; run(decoder, samples, frames)
+// takes the decoder over each piece.
+template <typename Sample, typename Run>
+void feed_pieces(TimelineBuilder& builder, Sample* samples, uint32_t frames, Run run) {
     HdcdDecoder& d = builder.decoder;
     while (frames > 0) {
         uint64_t step = GAIN_STEP_FRAMES - d.frames_processed % GAIN_STEP_FRAMES;
         const uint64_t point_left = builder.timeline->frames_per_point - builder.point_frames;
         if (step > point_left) step = point_left;
         if (step > frames) step = frames;
-        hdcd_decoder_process(d, samples, step);
+        run(d, samples, step);
         builder.point_frames += step;
         samples += 2 * step;
         frames -= static_cast<uint32_t>(step);
@@ -111,6 +116,16 @@ void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t 
         if (point_full || d.frames_processed % GAIN_STEP_FRAMES == 0) read_gain(builder);
         if (point_full) close_point(builder, true);
     }
+}
+
+}  // namespace
+
+void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t frames) {
+    feed_pieces(builder, samples, frames, hdcd_decoder_process);
+}
+
+void timeline_builder_follow(TimelineBuilder& builder, const int32_t* samples, uint32_t frames) {
+    feed_pieces(builder, samples, frames, hdcd_decoder_follow);
 }
 
 void timeline_builder_finish(TimelineBuilder& builder) {

@@ -1,6 +1,6 @@
 // What the decoder does over a PCM16 HDCD file, at ten points a second (fewer,
 // evenly spaced, for a long file: never more than TIMELINE_MAX_POINTS). The
-// decoder runs over every block; its output is thrown away.
+// decoder runs over every block.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +45,10 @@ void timeline_builder_start(TimelineBuilder& builder, ScanTimeline& timeline, ui
 
 // Runs the decoder over a block (the samples are changed) and books it.
 void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t frames);
+
+// The same when no decoded samples are wanted: the decoder follows the block
+// without producing them, and the block stays as it was.
+void timeline_builder_follow(TimelineBuilder& builder, const int32_t* samples, uint32_t frames);
 
 // Closes the last, partly filled point.
 void timeline_builder_finish(TimelineBuilder& builder);

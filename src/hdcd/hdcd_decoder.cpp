@@ -1,7 +1,9 @@
 #include "hdcd/hdcd_decoder.h"
 
 #include <cstring>
+#include <type_traits>
 
+#include "hdcd/hdcd_bit_gather.h"
 #include "hdcd/hdcd_detector_words.h"
 #include "hdcd/hdcd_tables.h"
 
@@ -58,12 +60,17 @@ void decode_frames(int32_t* samples, uint32_t frames, int32_t factor_left, int32
 
 constexpr uint32_t RUN_FRAMES = 32;
 
+// 1 when the value's magnitude reaches the Peak Extend threshold.
+inline uint32_t over_threshold(int32_t value) {
+    return static_cast<uint32_t>(value) + (PEAK_EXTEND_THRESHOLD - 1) > 2u * (PEAK_EXTEND_THRESHOLD - 1);
+}
+
 // True when every sample of the run lies strictly inside the Peak Extend
 // threshold, where the curve is the plain mapping.
 inline bool run_below_threshold(const int32_t* samples) {
     uint32_t over = 0;
     for (uint32_t k = 0; k < 2 * RUN_FRAMES; ++k) {
-        over |= static_cast<uint32_t>(samples[k] + (PEAK_EXTEND_THRESHOLD - 1)) > 2u * (PEAK_EXTEND_THRESHOLD - 1);
+        over |= over_threshold(samples[k]);
     }
     return over == 0;
 }
@@ -104,9 +111,21 @@ const SteadyLoop STEADY_LOOPS[16] = {
     decode_steady<true, true, true, false>,    decode_steady<true, true, true, true>,
 };
 
+// Samples that the Peak Extend curve would expand (the magnitude at or above
+// the threshold, outside values clamped): every value from `values`, or every
+// other one when Stride is 2.
+template <uint32_t Stride>
+inline uint64_t count_over_threshold(const int32_t* values, uint32_t frames) {
+    uint32_t counted = 0;
+    for (uint32_t i = 0; i < Stride * frames; i += Stride) counted += over_threshold(values[i]);
+    return counted;
+}
+
 // Frames [first, end) of the current word, in which both control bytes stay
-// the same.
-void decode_span(HdcdDecoder& decoder, int32_t* samples, uint32_t first, uint32_t end, uint8_t control_left,
+// the same. Without Write the samples are only read: the gains, counts and
+// states end as they would, and no output is produced.
+template <typename Sample, bool Write = !std::is_const<Sample>::value>
+void decode_span(HdcdDecoder& decoder, Sample* samples, uint32_t first, uint32_t end, uint8_t control_left,
                  uint8_t control_right) {
     const uint32_t frames = end - first;
     const uint8_t code_left = control_left & HDCD_CONTROL_GAIN_MASK;
@@ -122,7 +141,7 @@ void decode_span(HdcdDecoder& decoder, int32_t* samples, uint32_t first, uint32_
 
     uint32_t frame = first;
     for (; frame < end && (decoder.gain_left != target || decoder.gain_right != target); ++frame) {
-        int32_t* pair = samples + 2 * static_cast<size_t>(frame);
+        Sample* pair = samples + 2 * static_cast<size_t>(frame);
         int32_t left = peak_left ? peak_extend(pair[0], decoder.peak_expanded_samples) : plain(pair[0]);
         int32_t right = peak_right ? peak_extend(pair[1], decoder.peak_expanded_samples) : plain(pair[1]);
         decoder.gain_left = ramp(decoder.gain_left, target);
@@ -135,8 +154,10 @@ void decode_span(HdcdDecoder& decoder, int32_t* samples, uint32_t first, uint32_
             right = scale(right, gain_factor(decoder.gain_right));
             decoder.gain_adjusted_samples += 1;
         }
-        pair[0] = left;
-        pair[1] = right;
+        if constexpr (Write) {
+            pair[0] = left;
+            pair[1] = right;
+        }
     }
     if (frame == end) return;
 
@@ -144,9 +165,40 @@ void decode_span(HdcdDecoder& decoder, int32_t* samples, uint32_t first, uint32_
     const bool gain_left = decoder.gain_left != 0;
     const bool gain_right = decoder.gain_right != 0;
     decoder.gain_adjusted_samples += static_cast<uint64_t>(rest) * (gain_left + gain_right);
-    const unsigned loop = (peak_left ? 8u : 0u) | (peak_right ? 4u : 0u) | (gain_left ? 2u : 0u) | (gain_right ? 1u : 0u);
-    STEADY_LOOPS[loop](samples + 2 * static_cast<size_t>(frame), rest, gain_factor(decoder.gain_left),
-                       gain_factor(decoder.gain_right), decoder.peak_expanded_samples);
+    if constexpr (Write) {
+        const unsigned loop =
+            (peak_left ? 8u : 0u) | (peak_right ? 4u : 0u) | (gain_left ? 2u : 0u) | (gain_right ? 1u : 0u);
+        STEADY_LOOPS[loop](samples + 2 * static_cast<size_t>(frame), rest, gain_factor(decoder.gain_left),
+                           gain_factor(decoder.gain_right), decoder.peak_expanded_samples);
+    } else {
+        const int32_t* from = samples + 2 * static_cast<size_t>(frame);
+        if (peak_left && peak_right) {
+            decoder.peak_expanded_samples += count_over_threshold<1>(from, 2 * rest);
+        } else if (peak_left || peak_right) {
+            decoder.peak_expanded_samples += count_over_threshold<2>(from + (peak_right ? 1 : 0), rest);
+        }
+    }
+}
+
+template <typename Sample>
+void run_words(HdcdDecoder& decoder, Sample* samples, uint64_t frames) {
+    while (frames > 0) {
+        const uint32_t count = frames < 64 ? static_cast<uint32_t>(frames) : 64u;
+        uint64_t bits_left;
+        uint64_t bits_right;
+        hdcd_gather_bit_zero(samples, count, bits_left, bits_right);
+        HdcdPacketEvents events_left;
+        HdcdPacketEvents events_right;
+        hdcd_detector_push_word(decoder.left.detector, bits_left, count, events_left);
+        hdcd_detector_push_word(decoder.right.detector, bits_right, count, events_right);
+        hdcd_channels_advance(decoder.left, decoder.right, events_left, events_right, count,
+                              [&](uint32_t first, uint32_t end, uint8_t control_left, uint8_t control_right, bool, bool) {
+                                  decode_span(decoder, samples, first, end, control_left, control_right);
+                              });
+        decoder.frames_processed += count;
+        samples += 2 * static_cast<size_t>(count);
+        frames -= count;
+    }
 }
 
 }  // namespace
@@ -171,26 +223,11 @@ void hdcd_decoder_init(HdcdDecoder& decoder, uint32_t sample_rate) {
 }
 
 void hdcd_decoder_process(HdcdDecoder& decoder, int32_t* samples, uint64_t frames) {
-    while (frames > 0) {
-        const uint32_t count = frames < 64 ? static_cast<uint32_t>(frames) : 64u;
-        uint64_t bits_left = 0;
-        uint64_t bits_right = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            bits_left = (bits_left << 1) | (static_cast<uint32_t>(samples[2 * i]) & 1u);
-            bits_right = (bits_right << 1) | (static_cast<uint32_t>(samples[2 * i + 1]) & 1u);
-        }
-        HdcdPacketEvents events_left;
-        HdcdPacketEvents events_right;
-        hdcd_detector_push_word(decoder.left.detector, bits_left, count, events_left);
-        hdcd_detector_push_word(decoder.right.detector, bits_right, count, events_right);
-        hdcd_channels_advance(decoder.left, decoder.right, events_left, events_right, count,
-                              [&](uint32_t first, uint32_t end, uint8_t control_left, uint8_t control_right, bool, bool) {
-                                  decode_span(decoder, samples, first, end, control_left, control_right);
-                              });
-        decoder.frames_processed += count;
-        samples += 2 * static_cast<size_t>(count);
-        frames -= count;
-    }
+    run_words(decoder, samples, frames);
+}
+
+void hdcd_decoder_follow(HdcdDecoder& decoder, const int32_t* samples, uint64_t frames) {
+    run_words(decoder, samples, frames);
 }
 
 void hdcd_decoder_summary(const HdcdDecoder& decoder, HdcdSummary& summary) {

@@ -27,6 +27,10 @@ void hdcd_decoder_init(HdcdDecoder& decoder, uint32_t sample_rate);
 // follow one another; the result is the same as for one block.
 void hdcd_decoder_process(HdcdDecoder& decoder, int32_t* samples, uint64_t frames);
 
+// Follows `frames` frames as hdcd_decoder_process would, leaving the decoder
+// in the same state, without producing output: the samples are only read.
+void hdcd_decoder_follow(HdcdDecoder& decoder, const int32_t* samples, uint64_t frames);
+
 void hdcd_decoder_summary(const HdcdDecoder& decoder, HdcdSummary& summary);
 
 // One PCM16 value through the Peak Extend curve (the control byte in force has

@@ -22,20 +22,23 @@ TEST(FlacReader, DeliversWhatFlacEncodedAndFlagsDamage) {
                                                              {"changed signature", changed, 1},
                                                              {"all-zero signature and no total", zeroed, 0},
                                                              {"damaged frame", damaged, 1}};
-        for (const auto& [name, file, flag] : cases) {
-            SCOPED_TRACE(name);
-            write_file(dir.file("in.flac"), file);
-            FlacReader reader{};
-            char error[256] = "";
-            ASSERT_TRUE(flac_reader_open(reader, dir.file("in.flac").c_str(), error, sizeof error)) << error;
-            EXPECT_EQ(reader.bits_per_sample, bits);
-            // Requests smaller than flac's 4608-frame blocks where the samples are compared.
-            const std::vector<int32_t> decoded = read_all(reader, flac_reader_read, uint64_t{flag ? 16384u : 1000u});
-            EXPECT_EQ(reader.error, flag);
-            if (flag == 0) {
-                EXPECT_TRUE(decoded == samples);
+        // Requests smaller than flac's 4608-frame blocks, and larger ones that
+        // take whole frames directly and the rest of a frame on the next read.
+        for (const uint64_t request : {1000u, 10000u}) {
+            for (const auto& [name, file, flag] : cases) {
+                SCOPED_TRACE(std::string(name) + ", reads of " + std::to_string(request));
+                write_file(dir.file("in.flac"), file);
+                FlacReader reader{};
+                char error[256] = "";
+                ASSERT_TRUE(flac_reader_open(reader, dir.file("in.flac").c_str(), error, sizeof error)) << error;
+                EXPECT_EQ(reader.bits_per_sample, bits);
+                const std::vector<int32_t> decoded = read_all(reader, flac_reader_read, request);
+                EXPECT_EQ(reader.error, flag);
+                if (flag == 0) {
+                    EXPECT_TRUE(decoded == samples);
+                }
+                flac_reader_close(reader);
             }
-            flac_reader_close(reader);
         }
     }
 }

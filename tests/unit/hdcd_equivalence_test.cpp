@@ -1,5 +1,5 @@
-// The word-wise decoder and scanner must match the frame-by-frame loops on long
-// varied streams cut into blocks of many sizes.
+// The word-wise decoder (decoding, or only following) and scanner must match
+// the frame-by-frame loops on long varied streams cut into blocks of many sizes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -86,16 +86,19 @@ TEST(HdcdWordwiseEquivalence, DecoderMatchesFrameByFrameLoop) {
         SCOPED_TRACE(c.name);
         const std::vector<int32_t> input = make_case_frames(c, ++seed, frames);
         std::vector<int32_t> expected, actual;
-        HdcdDecoder reference, decoder;
+        HdcdDecoder reference, decoder, follower;
         const auto start = [&] {
             hdcd_decoder_init(decoder, c.sample_rate);
             hdcd_decoder_init(reference, c.sample_rate);
+            hdcd_decoder_init(follower, c.sample_rate);
             expected = actual = input;
         };
         for_each_plan(frames, seed, start, [&](uint64_t at, uint64_t size) {
             reference_decode(reference, expected.data() + 2 * at, size);
             hdcd_decoder_process(decoder, actual.data() + 2 * at, size);
+            hdcd_decoder_follow(follower, input.data() + 2 * at, size);
             ASSERT_TRUE(same(decoder, reference)) << "after frame " << at + size;
+            ASSERT_TRUE(same(follower, reference)) << "followed, after frame " << at + size;
             const int32_t* x = actual.data() + 2 * at;
             ASSERT_TRUE(std::equal(x, x + 2 * size, expected.data() + 2 * at)) << "samples from frame " << at;
         });
