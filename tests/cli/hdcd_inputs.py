@@ -68,11 +68,22 @@ def read_pcm(path, shift=8):
     return samples >> shift, rate
 
 
-def wav_bytes(samples, rate=44100):
-    """Stereo PCM16, samples interleaved."""
-    data = struct.pack("<%dh" % len(samples), *samples)
-    fmt = struct.pack("<HHIIHH", 1, 2, rate, rate * 4, 4, 16)
-    body = b"WAVEfmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
+def chunk(ident, body, declared=None):
+    data = ident + struct.pack("<I", len(body) if declared is None else declared) + body
+    return data + (b"\0" if len(body) % 2 else b"")
+
+
+def wav_bytes(samples, bits=16, rate=44100, valid=None, rf64=False, extra=b"", claimed_frames=None):
+    """A stereo WAV (or RF64 with ds64; extensible when valid is set) holding the interleaved samples."""
+    data = b"".join(struct.pack("<i", v)[:bits // 8] for v in samples)
+    fmt = struct.pack("<HHIIHH", 1 if valid is None else 0xFFFE, 2, rate, rate * bits // 4, bits // 4, bits)
+    if valid is not None:
+        fmt += struct.pack("<HHI", 22, valid, 3) + b"\x01\0\0\0\0\0\x10\0\x80\0\0\xaa\0\x38\x9b\x71"
+    size = len(data) if claimed_frames is None else claimed_frames * bits // 4
+    if rf64:
+        ds64 = chunk(b"ds64", struct.pack("<QQQI", 0, size, size // (bits // 4), 0))
+        return b"RF64\xff\xff\xff\xffWAVE" + ds64 + extra + chunk(b"fmt ", fmt) + chunk(b"data", data, 0xFFFFFFFF)
+    body = b"WAVE" + chunk(b"fmt ", fmt) + extra + chunk(b"data", data, size)
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 

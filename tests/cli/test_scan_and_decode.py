@@ -1,5 +1,5 @@
-"""--scan, the HDCD pre-check and decoding, on the synthetic file and copies made by flac
-and soundfile; metadata read back with metaflac (make deps installs both)."""
+"""--make-lle-test, then --scan, the HDCD pre-check and decoding, on the synthetic file and copies made by
+flac and soundfile; metadata read back with metaflac (make deps installs both)."""
 import os
 import re
 import subprocess
@@ -25,6 +25,9 @@ TAGS = ["TITLE=Ti", "ARTIST=Ar", "ALBUM=Al", "ALBUMARTIST=AA", "DATE=1999", "TRA
         "DISCNUMBER=1", "DISCTOTAL=2", "GENRE=Rock", "COMMENT=Note", "COMPOSER=Comp", "COPYRIGHT=(c)",
         "ENCODER=QV-HDCD 1.0.1.0"]
 TAGS_BLOCK = ("VORBIS_COMMENT", TAGS)
+LLE_CREATED = (b"Synthetic HDCD LLE test created: lle.wav\nDuration: 10.0 s\nPacket type: B\nPeak Extend: Off\n"
+               b"Target sequence: 0.0 dB -> -4.0 dB -> -2.0 dB -> 0.0 dB\nPacket interval: 1000 samples\n\n"
+               b"Next: scan this file with QV-HDCD and FFmpeg, then compare their decoded PCM.\n")
 PNG = bytes.fromhex("89504e470d0a1a0a0000000d49484452000000010000000108000000003a7e9b55"
                     "0000000a4944415408d76360000000020001e221bc330000000049454e44ae426082")
 HEADERS = {
@@ -51,6 +54,19 @@ def blocks(path):
                    "PICTURE": re.findall(r"description: (.*)", text)}
         found.append((block, details.get(block)))
     return found
+
+
+class LleTestFileTest(harness.CliTestCase):
+    def test_file_replaces_an_old_one(self):
+        # What it signals, the scan and decode tests below and the decoder's unit test check.
+        inputs.write_file(self, "lle.wav", b"old contents")
+        self.assertOutcome(self.run_program(["--make-lle-test", "lle.wav"]), 0, LLE_CREATED)
+        self.assertFiles(["lle.wav"])
+        samples, rate = inputs.read_pcm(self.path("lle.wav"), shift=16)
+        # A 44-byte header and 4-byte frames: stereo PCM16 without other chunks.
+        self.assertEqual((rate, samples.shape, os.path.getsize(self.path("lle.wav"))),
+                         (44100, (inputs.LLE_FRAMES, 2), 44 + 4 * inputs.LLE_FRAMES))
+        self.assertEqual(samples[:3].tolist(), [[0, 3202], [1698, 4586], [3362, 5876]])
 
 
 class ScanTest(harness.CliTestCase):
