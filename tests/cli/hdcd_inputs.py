@@ -16,6 +16,8 @@ LLE_REPORT = (b"\nHDCD detected: Yes\nPacket type: B\nValid packets: 882\n  Left
               b"Stereo gain mismatch samples: 0\nHDCD processing: Active\n")
 NO_HDCD_LINES = b"HDCD detected: No\nError: no valid HDCD signalling was detected.\nNo output file was created.\n"
 FLAC_DECODE_ERROR = b"Error while decoding FLAC input.\n"
+CHECK_YES = b"Checking for HDCD... Yes\n"
+EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
 HAVE_FLAC_TOOLS = shutil.which("flac") is not None and shutil.which("metaflac") is not None
 
 
@@ -54,6 +56,12 @@ def damage_flac(case, source, kind, name="bad.flac"):
     data = bytearray(harness.read_bytes(case.path(to_flac(case, source, name))))
     data[8 + 18 if kind == "md5" else len(data) * 7 // 10] ^= 0xFF
     return write_file(case, name, data)
+
+
+def cut(case, source, frames, target):
+    samples, rate = sf.read(case.path(source), dtype="int16")
+    sf.write(case.path(target), samples[:frames], rate, subtype="PCM_16")
+    return target
 
 
 def widen_to_pcm24(case, wav_name, out_name):

@@ -8,7 +8,6 @@ import harness
 import hdcd_inputs as inputs
 
 POSIX = not harness.ON_WINDOWS_BUILD
-EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
 
 
 class EacTest(harness.CliTestCase):
@@ -67,7 +66,7 @@ class EacTest(harness.CliTestCase):
 
     def test_without_eac_the_same_file_needs_overwrite(self):
         lle = harness.read_bytes(self.path("lle.wav"))
-        self.assertOutcome(self.run_program(["lle.wav", "./lle.wav"]), 1, b"Checking for HDCD... Yes\n", EXISTS)
+        self.assertOutcome(self.run_program(["lle.wav", "./lle.wav"]), 1, inputs.CHECK_YES, inputs.EXISTS)
         self.assertEqual(harness.read_bytes(self.path("lle.wav")), lle)
         replaced = self.run_program(["lle.wav", "./lle.wav", "--overwrite"])
         self.assertTrue(replaced.stdout.endswith(b"\nComplete.\n"), replaced)

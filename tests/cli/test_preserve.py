@@ -7,8 +7,6 @@ import numpy as np
 import harness
 import hdcd_inputs as inputs
 
-CHECKING = b"Checking for HDCD... Yes\n"
-
 
 @unittest.skipUnless(inputs.HAVE_FLAC_TOOLS, "needs flac and metaflac")
 class PreserveTest(harness.CliTestCase):
@@ -26,7 +24,7 @@ class PreserveTest(harness.CliTestCase):
                   + b"Input:  44100 Hz, PCM16, stereo %s\nOutput: 44100 Hz, PCM16, stereo %s\n" % tuple(kinds)
                   + b"HDCD decoding: Disabled\nPCM preservation: Lossless\n\nConverting...\n")
         self.assertOutcome(self.run_program([source, target, "--preserve-hdcd"]), 0,
-                           CHECKING + header + b"HDCD signalling samples preserved unchanged.\n\nComplete.\n",
+                           inputs.CHECK_YES + header + b"HDCD signalling samples preserved unchanged.\n\nComplete.\n",
                            inputs.lle_progress())
 
     def metadata(self, name):
@@ -65,7 +63,7 @@ class PreserveTest(harness.CliTestCase):
             (["wide.wav", "new.flac"], not_pcm16),
             # Refused before the output is touched, so even --overwrite keeps it.
             (["wide.wav", "keep.wav", "--overwrite"], not_pcm16),
-            (["lle.wav", "keep.wav"], b"Error: output file exists. Use --overwrite to replace it.\n"),
+            (["lle.wav", "keep.wav"], inputs.EXISTS),
         ]
         files = harness.listing(self.dir)
         for args, stderr in cases:
