@@ -5,6 +5,7 @@ what it printed, its exit status and the files it left behind. The program comes
 from QV_HDCD_TARGET (set by CTest), qv-hdcd-batch from QV_HDCD_BATCH_TARGET; QV_HDCD_RUNNER is an optional prefix such as
 "wine" so that the same tests run against another build.
 """
+import collections
 import json
 import os
 import shlex
@@ -22,14 +23,7 @@ ON_WINDOWS_BUILD = PROGRAM.lower().endswith(".exe")
 SEP = "\\" if ON_WINDOWS_BUILD else "/"  # in the paths the programs print
 
 
-class Result:
-    def __init__(self, status, stdout, stderr):
-        self.status = status
-        self.stdout = stdout
-        self.stderr = stderr
-
-    def __repr__(self):
-        return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
+Result = collections.namedtuple("Result", "status stdout stderr")
 
 
 def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False, preexec_fn=None):
@@ -64,6 +58,16 @@ def listing(directory):
 def read_bytes(path):
     with open(path, "rb") as handle:
         return handle.read()
+
+
+def contents(directory):
+    """{relative path: bytes} of every file below directory."""
+    return {name: read_bytes(os.path.join(directory, name)) for name in listing(directory)}
+
+
+def flac_library_name():
+    """The file name of the libFLAC the build loads."""
+    return read_bytes(os.path.join(BINARY_DIR, "flac_library_file.txt")).decode().strip()
 
 
 def read_json(path):

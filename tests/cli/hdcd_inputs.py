@@ -26,14 +26,10 @@ def banner():
     return b"\n".join(harness.run(["--help"]).stdout.split(b"\n")[:2]) + b"\n"
 
 
-def progress(total, block=16384):
+def progress(total=LLE_FRAMES, block=16384):
     """The stderr of a loop over total frames in blocks, with its closing newline."""
     done = range(block, total + block, block)
     return b"".join(b"\rProgress: %3d%%" % (min(d, total) * 100 // total) for d in done) + b"\n"
-
-
-def lle_progress():
-    return progress(LLE_FRAMES)
 
 
 def make_lle(case, name="lle.wav"):

@@ -15,12 +15,6 @@ import test_scan_and_decode as scan_tests
 PNG = scan_tests.PNG
 
 
-def outputs(case, folder):
-    """{relative path: bytes} of every file below folder."""
-    root = case.path(folder)
-    return {name: harness.read_bytes(os.path.join(root, name)) for name in harness.listing(root)}
-
-
 def actions(case, report):
     files = harness.read_json(case.path(report))["files"]
     sep = harness.SEP
@@ -49,7 +43,7 @@ class BatchDecodeTest(harness.CliTestCase):
         self.place("plain.wav", "Music/Other/plain.wav")
         self.place(inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav"), "Music/Other/lle24.wav")
         self.place(inputs.damage_flac(self, "lle.wav", "frames", "bad.flac"), "Music/Other/bad.flac")
-        before = outputs(self, "Music")
+        before = harness.contents(self.path("Music"))
         args = ["decode", "Music", "--to", "Out", "--copy-others", "--jobs", "2", "--json", "r.json"]
 
         planned = self.run_batch(args + ["--dry-run"])
@@ -69,7 +63,7 @@ class BatchDecodeTest(harness.CliTestCase):
         expected.update({name: ("copied", out) for name, out in copied.items()})
         expected["Music/Other/bad.flac"] = ("failed: Error while decoding FLAC input.", None)
         self.assertEqual(actions(self, "r.json"), expected)
-        written = outputs(self, "Out")
+        written = harness.contents(self.path("Out"))
         self.assertEqual(sorted(written), sorted(out[len("Out/"):] for out in list(decoded.values()) +
                                                  list(copied.values())))
         for source, out in copied.items():
@@ -87,8 +81,8 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual({name: action for name, (action, _) in actions(self, "r.json").items()},
                          {name: "exists" if action in ("decoded", "copied") else action
                           for name, (action, _) in expected.items()})
-        self.assertEqual(outputs(self, "Out"), written)
-        self.assertEqual(outputs(self, "Music"), before)
+        self.assertEqual(harness.contents(self.path("Out")), written)
+        self.assertEqual(harness.contents(self.path("Music")), before)
 
     def test_refused_before_anything_is_written(self):
         self.place("lle.wav", "Music/a.wav")

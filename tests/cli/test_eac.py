@@ -111,11 +111,11 @@ class EacTest(harness.CliTestCase):
             os.symlink("/dev/null", self.path("void.wav"))
             cases.append((["--preserve-hdcd", "lle.wav", "void.wav"], 1,
                           b"Error: EAC requested output was not created or is empty.\n"))
-        before = {name: harness.read_bytes(self.path(name)) for name in harness.listing(self.dir)}
+        before = harness.contents(self.dir)
         for args, status, stderr in cases:
             with self.subTest(args=args):
                 self.assertOutcome(self.run_program(["--eac"] + args), status, b"", stderr)
-                self.assertEqual({n: harness.read_bytes(self.path(n)) for n in harness.listing(self.dir)}, before)
+                self.assertEqual(harness.contents(self.dir), before)
         # One free temporary name is enough.
         os.remove(self.path(taken[500]))
         self.assertOutcome(self.run_program(["--eac", "lle.wav", "lle.wav"]), 0)

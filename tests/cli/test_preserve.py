@@ -25,7 +25,7 @@ class PreserveTest(harness.CliTestCase):
                   + b"HDCD decoding: Disabled\nPCM preservation: Lossless\n\nConverting...\n")
         self.assertOutcome(self.run_program([source, target, "--preserve-hdcd"]), 0,
                            inputs.CHECK_YES + header + b"HDCD signalling samples preserved unchanged.\n\nComplete.\n",
-                           inputs.lle_progress())
+                           inputs.progress())
 
     def metadata(self, name):
         """Comments and pictures as metaflac lists them, less what depends on the writer."""

@@ -73,13 +73,13 @@ class ScanTest(harness.CliTestCase):
         inputs.widen_to_pcm24(self, inputs.make_lle(self), "lle24.wav")
         inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
         inputs.write_file(self, "empty.wav", inputs.wav_bytes([]))
-        cases = [("lle.wav", 0, b"PCM16, stereo WAV", LLE_REPORT, inputs.lle_progress()),
+        cases = [("lle.wav", 0, b"PCM16, stereo WAV", LLE_REPORT, inputs.progress()),
                  # Widened by eight zero bits, the signalling sits at bit 8.
-                 ("lle24.wav", 0, b"PCM24, stereo WAV", LLE_REPORT, inputs.lle_progress()),
+                 ("lle24.wav", 0, b"PCM24, stereo WAV", LLE_REPORT, inputs.progress()),
                  ("plain.wav", 2, b"PCM16, stereo WAV", NO_HDCD_REPORT, inputs.progress(40000)),
                  ("empty.wav", 2, b"PCM16, stereo WAV", NO_HDCD_REPORT, b"\n")]
         inputs.to_flac(self, "lle.wav", "lle.flac")
-        cases.append(("lle.flac", 0, b"FLAC PCM16, stereo", LLE_REPORT, inputs.lle_progress()))
+        cases.append(("lle.flac", 0, b"FLAC PCM16, stereo", LLE_REPORT, inputs.progress()))
         for name, status, input_line, report, progress in cases:
             with self.subTest(name):
                 stdout = inputs.banner() + b"\nInput: 44100 Hz, " + input_line + b"\n\nScanning...\n" + report
@@ -96,10 +96,10 @@ class DecodeTest(harness.CliTestCase):
             with self.subTest(source=source, target=target):
                 stdout = CHECK_YES + inputs.banner() + HEADERS[kind(source), kind(target)] + b"\nDecoding...\n"
                 self.assertOutcome(self.run_program([source, target]), 0, stdout + LLE_REPORT + STATISTICS,
-                                   inputs.lle_progress())
+                                   inputs.progress())
                 # One pipe for both streams reads in terminal order: stdout goes out before stderr is written.
                 logged = self.run_program([source, target, "--overwrite"], together=True)
-                self.assertEqual(logged.stdout, stdout + inputs.lle_progress() + LLE_REPORT + STATISTICS)
+                self.assertEqual(logged.stdout, stdout + inputs.progress() + LLE_REPORT + STATISTICS)
                 decoded, rate = inputs.read_pcm(self.path(target))
                 reference = decoded if reference is None else reference
                 # The detector takes the -4.0 dB code at frame 44303.

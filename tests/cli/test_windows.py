@@ -56,8 +56,7 @@ class WindowsExecutableTest(harness.CliTestCase):
         self.assertRegex(manifest, r"<activeCodePage[^>]*>UTF-8</activeCodePage>")
         self.assertRegex(manifest, r"<longPathAware[^>]*>true</longPathAware>")
 
-    def test_flac_status_with_and_without_the_library(self):
-        self.assertOutcome(self.run_program(["--flac-status"]), 0, b"FLAC support: available\n")
+    def test_flac_status_without_the_library(self):
         os.makedirs(self.path("alone"))
         shutil.copyfile(harness.PROGRAM, self.path("alone", "qv-hdcd.exe"))
         result = self.run_program(["--flac-status"], program=self.path("alone", "qv-hdcd.exe"))
