@@ -107,12 +107,10 @@ class BatchDecodeTest(harness.CliTestCase):
         self.place(inputs.cut(self, "lle.wav", 150000, "short.wav"), "Music/1 short.wav")
         self.place("lle.wav", "Music/2 long.wav")
         self.place("lle.wav", "Music/3 long.wav")
-        completed = subprocess.run(harness.RUNNER + [harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out",
-                                                     "--jobs", "1", "--json", "r.json"],
-                                   cwd=self.dir, capture_output=True, timeout=120,
-                                   preexec_fn=test_faults.limit_output(400000))
-        self.assertEqual(completed.returncode, 1, completed)
-        self.assertEqual(completed.stderr.count(b"disk is full"), 1, completed.stderr)
+        result = self.run_batch(["decode", "Music", "--to", "Out", "--jobs", "1", "--json", "r.json"], timeout=120,
+                                preexec_fn=test_faults.limit_output(400000))
+        self.assertEqual(result.status, 1, result)
+        self.assertEqual(result.stderr.count(b"disk is full"), 1, result.stderr)
         self.assertEqual(harness.listing(self.path("Out")), ["1 short.flac"])
         reference = self.path("short.flac")
         self.assertEqual(harness.run(["Music/1 short.wav", reference, "--quiet"], cwd=self.dir).status, 0)
