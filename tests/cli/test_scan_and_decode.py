@@ -55,22 +55,17 @@ def blocks(path):
     return found
 
 
-class LleTestFileTest(harness.CliTestCase):
-    def test_file_replaces_an_old_one(self):
-        # What it signals, the scan and decode tests below and the decoder's unit test check.
+class ScanTest(harness.CliTestCase):
+    def test_report_and_exit_status(self):
+        # --make-lle-test replaces an old file without asking; what the file signals, the scans show.
         inputs.write_file(self, "lle.wav", b"old contents")
         self.assertOutcome(self.run_program(["--make-lle-test", "lle.wav"]), 0, LLE_CREATED)
-        self.assertFiles(["lle.wav"])
         samples, rate = inputs.read_pcm(self.path("lle.wav"), shift=16)
         # A 44-byte header and 4-byte frames: stereo PCM16 without other chunks.
         self.assertEqual((rate, samples.shape, os.path.getsize(self.path("lle.wav"))),
                          (44100, (inputs.LLE_FRAMES, 2), 44 + 4 * inputs.LLE_FRAMES))
         self.assertEqual(samples[:3].tolist(), [[0, 3202], [1698, 4586], [3362, 5876]])
-
-
-class ScanTest(harness.CliTestCase):
-    def test_report_and_exit_status(self):
-        inputs.widen_to_pcm24(self, inputs.make_lle(self), "lle24.wav")
+        inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav")
         inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
         inputs.write_file(self, "empty.wav", inputs.wav_bytes([]))
         cases = [("lle.wav", 0, b"PCM16, stereo WAV", LLE_REPORT, inputs.progress()),
