@@ -119,10 +119,4 @@ inline Bytes read_file(const std::string& path) {
     return Bytes(text.begin(), text.end());
 }
 
-// The python3-soundfile peer (tests/peers/soundfile_peer.py); 77 when soundfile is missing.
-const int PEER_MISSING = 77;
-inline int run_peer(const std::string& arguments) {
-    return run("/usr/bin/python3 '" QV_SOURCE_DIR "/tests/peers/soundfile_peer.py' " + arguments);
-}
-
 }  // namespace io_test
