@@ -1,6 +1,5 @@
 """Inputs and expected texts shared by the operation tests."""
 import functools
-import shutil
 import struct
 import subprocess
 
@@ -18,7 +17,6 @@ NO_HDCD_LINES = b"HDCD detected: No\nError: no valid HDCD signalling was detecte
 FLAC_DECODE_ERROR = b"Error while decoding FLAC input.\n"
 CHECK_YES = b"Checking for HDCD... Yes\n"
 EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
-HAVE_FLAC_TOOLS = shutil.which("flac") is not None and shutil.which("metaflac") is not None
 
 
 @functools.lru_cache()
