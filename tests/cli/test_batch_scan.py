@@ -2,7 +2,6 @@
 `qv-hdcd --scan`, the JSON, CSV and HTML reports (the page rendered by headless
 Chromium), --jobs independence, and a real Ctrl+C."""
 import csv
-import io
 import os
 import shutil
 import signal
@@ -13,7 +12,6 @@ import time
 import unittest
 import zlib
 
-import numpy as np
 import soundfile as sf
 
 import harness

@@ -3,7 +3,6 @@ flac and soundfile; metadata read back with metaflac (make deps installs both)."
 import os
 import re
 import subprocess
-import unittest
 
 import numpy as np
 
