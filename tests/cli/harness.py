@@ -5,6 +5,8 @@ what it printed, its exit status and the files it left behind. The program comes
 from QV_HDCD_TARGET (set by CTest), qv-hdcd-batch from QV_HDCD_BATCH_TARGET; QV_HDCD_RUNNER is an optional prefix such as
 "wine" so that the same tests run against another build.
 """
+import collections
+import json
 import os
 import shlex
 import shutil
@@ -18,16 +20,10 @@ RUNNER = shlex.split(os.environ.get("QV_HDCD_RUNNER", ""))
 SOURCE_DIR = os.environ.get("QV_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 BINARY_DIR = os.environ.get("QV_BINARY_DIR", "")
 ON_WINDOWS_BUILD = PROGRAM.lower().endswith(".exe")
+SEP = "\\" if ON_WINDOWS_BUILD else "/"  # in the paths the programs print
 
 
-class Result:
-    def __init__(self, status, stdout, stderr):
-        self.status = status
-        self.stdout = stdout
-        self.stderr = stderr
-
-    def __repr__(self):
-        return "Result(status=%r, stdout=%r, stderr=%r)" % (self.status, self.stdout, self.stderr)
+Result = collections.namedtuple("Result", "status stdout stderr")
 
 
 def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False, preexec_fn=None):
@@ -64,6 +60,21 @@ def read_bytes(path):
         return handle.read()
 
 
+def contents(directory):
+    """{relative path: bytes} of every file below directory."""
+    return {name: read_bytes(os.path.join(directory, name)) for name in listing(directory)}
+
+
+def flac_library_name():
+    """The file name of the libFLAC the build loads."""
+    return read_bytes(os.path.join(BINARY_DIR, "flac_library_file.txt")).decode().strip()
+
+
+def read_json(path):
+    with open(path, encoding="utf-8") as handle:
+        return json.load(handle)
+
+
 class CliTestCase(unittest.TestCase):
     """A test case with a fresh temporary working directory per test."""
 
@@ -81,6 +92,14 @@ class CliTestCase(unittest.TestCase):
     def run_program(self, args, **kwargs):
         kwargs.setdefault("cwd", self.dir)
         return run(args, **kwargs)
+
+    def run_batch(self, args, **kwargs):
+        return self.run_program(args, program=BATCH_PROGRAM, **kwargs)
+
+    def place(self, source, target):
+        """Copies source to target (below the test directory), making target's folders."""
+        os.makedirs(os.path.dirname(self.path(target)), exist_ok=True)
+        shutil.copyfile(self.path(source), self.path(target))
 
     def assertOutcome(self, result, status, stdout=b"", stderr=b""):
         """Compares exit status, stdout and stderr byte for byte."""

@@ -1,6 +1,5 @@
 """Inputs and expected texts shared by the operation tests."""
 import functools
-import shutil
 import struct
 import subprocess
 
@@ -16,7 +15,8 @@ LLE_REPORT = (b"\nHDCD detected: Yes\nPacket type: B\nValid packets: 882\n  Left
               b"Stereo gain mismatch samples: 0\nHDCD processing: Active\n")
 NO_HDCD_LINES = b"HDCD detected: No\nError: no valid HDCD signalling was detected.\nNo output file was created.\n"
 FLAC_DECODE_ERROR = b"Error while decoding FLAC input.\n"
-HAVE_FLAC_TOOLS = shutil.which("flac") is not None and shutil.which("metaflac") is not None
+CHECK_YES = b"Checking for HDCD... Yes\n"
+EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
 
 
 @functools.lru_cache()
@@ -24,14 +24,10 @@ def banner():
     return b"\n".join(harness.run(["--help"]).stdout.split(b"\n")[:2]) + b"\n"
 
 
-def progress(total, block=16384):
+def progress(total=LLE_FRAMES, block=16384):
     """The stderr of a loop over total frames in blocks, with its closing newline."""
     done = range(block, total + block, block)
     return b"".join(b"\rProgress: %3d%%" % (min(d, total) * 100 // total) for d in done) + b"\n"
-
-
-def lle_progress():
-    return progress(LLE_FRAMES)
 
 
 def make_lle(case, name="lle.wav"):
@@ -56,6 +52,12 @@ def damage_flac(case, source, kind, name="bad.flac"):
     return write_file(case, name, data)
 
 
+def cut(case, source, frames, target):
+    samples, rate = sf.read(case.path(source), dtype="int16")
+    sf.write(case.path(target), samples[:frames], rate, subtype="PCM_16")
+    return target
+
+
 def widen_to_pcm24(case, wav_name, out_name):
     samples, rate = sf.read(case.path(wav_name), dtype="int32")
     sf.write(case.path(out_name), samples, rate, subtype="PCM_24")
@@ -68,11 +70,22 @@ def read_pcm(path, shift=8):
     return samples >> shift, rate
 
 
-def wav_bytes(samples, rate=44100):
-    """Stereo PCM16, samples interleaved."""
-    data = struct.pack("<%dh" % len(samples), *samples)
-    fmt = struct.pack("<HHIIHH", 1, 2, rate, rate * 4, 4, 16)
-    body = b"WAVEfmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
+def chunk(ident, body, declared=None):
+    data = ident + struct.pack("<I", len(body) if declared is None else declared) + body
+    return data + (b"\0" if len(body) % 2 else b"")
+
+
+def wav_bytes(samples, bits=16, rate=44100, valid=None, rf64=False, extra=b"", claimed_frames=None):
+    """A stereo WAV (or RF64 with ds64; extensible when valid is set) holding the interleaved samples."""
+    data = b"".join(struct.pack("<i", v)[:bits // 8] for v in samples)
+    fmt = struct.pack("<HHIIHH", 1 if valid is None else 0xFFFE, 2, rate, rate * bits // 4, bits // 4, bits)
+    if valid is not None:
+        fmt += struct.pack("<HHI", 22, valid, 3) + b"\x01\0\0\0\0\0\x10\0\x80\0\0\xaa\0\x38\x9b\x71"
+    size = len(data) if claimed_frames is None else claimed_frames * bits // 4
+    if rf64:
+        ds64 = chunk(b"ds64", struct.pack("<QQQI", 0, size, size // (bits // 4), 0))
+        return b"RF64\xff\xff\xff\xffWAVE" + ds64 + extra + chunk(b"fmt ", fmt) + chunk(b"data", data, 0xFFFFFFFF)
+    body = b"WAVE" + chunk(b"fmt ", fmt) + extra + chunk(b"data", data, size)
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 

@@ -1,15 +1,11 @@
 """qv-hdcd-batch decode over a generated collection: outputs against `qv-hdcd IN OUT`, copies, a second run
 that finds everything in place, --dry-run; and faults for real: a full disk, Ctrl+C and a rerun, an output
 folder inside the input."""
-import json
 import os
-import shutil
 import signal
 import subprocess
 import time
 import unittest
-
-import soundfile as sf
 
 import harness
 import hdcd_inputs as inputs
@@ -19,32 +15,10 @@ import test_scan_and_decode as scan_tests
 PNG = scan_tests.PNG
 
 
-def run_batch(case, args, **kwargs):
-    return harness.run(args, program=harness.BATCH_PROGRAM, cwd=case.dir, **kwargs)
-
-
-def outputs(case, folder):
-    """{relative path: bytes} of every file below folder."""
-    root = case.path(folder)
-    return {name: harness.read_bytes(os.path.join(root, name)) for name in harness.listing(root)}
-
-
 def actions(case, report):
-    with open(case.path(report), encoding="utf-8") as handle:
-        files = json.load(handle)["files"]
-    sep = "\\" if harness.ON_WINDOWS_BUILD else "/"
+    files = harness.read_json(case.path(report))["files"]
+    sep = harness.SEP
     return {f["path"].replace(sep, "/"): (f["action"], f["output"] and f["output"].replace(sep, "/")) for f in files}
-
-
-def cut(case, source, frames, target):
-    samples, rate = sf.read(case.path(source), dtype="int16")
-    sf.write(case.path(target), samples[:frames], rate, subtype="PCM_16")
-    return target
-
-
-def place(case, source, target):
-    os.makedirs(os.path.dirname(case.path(target)), exist_ok=True)
-    shutil.copyfile(case.path(source), case.path(target))
 
 
 @unittest.skipUnless(harness.BATCH_PROGRAM, "QV_HDCD_BATCH_TARGET is not set")
@@ -61,23 +35,23 @@ class BatchDecodeTest(harness.CliTestCase):
                         "--import-picture-from=3|image/png|front||" + self.path("cover.png"),
                         "--import-picture-from=4|image/png|back||" + self.path("cover.png"),
                         self.path("tagged.flac")], check=True)
-        place(self, "tagged.flac", album + "/01 lle.flac")
-        place(self, "lle.wav", album + "/02 lle.wav")
-        place(self, "cover.png", album + "/cover.png")
-        place(self, cut(self, "lle.wav", 40000, "signalling.wav"), album + "/Disc 2/03 signalling.wav")
+        self.place("tagged.flac", album + "/01 lle.flac")
+        self.place("lle.wav", album + "/02 lle.wav")
+        self.place("cover.png", album + "/cover.png")
+        self.place(inputs.cut(self, "lle.wav", 40000, "signalling.wav"), album + "/Disc 2/03 signalling.wav")
         inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
-        place(self, "plain.wav", "Music/Other/plain.wav")
-        place(self, inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav"), "Music/Other/lle24.wav")
-        place(self, inputs.damage_flac(self, "lle.wav", "frames", "bad.flac"), "Music/Other/bad.flac")
-        before = outputs(self, "Music")
+        self.place("plain.wav", "Music/Other/plain.wav")
+        self.place(inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav"), "Music/Other/lle24.wav")
+        self.place(inputs.damage_flac(self, "lle.wav", "frames", "bad.flac"), "Music/Other/bad.flac")
+        before = harness.contents(self.path("Music"))
         args = ["decode", "Music", "--to", "Out", "--copy-others", "--jobs", "2", "--json", "r.json"]
 
-        planned = run_batch(self, args + ["--dry-run"])
+        planned = self.run_batch(args + ["--dry-run"])
         self.assertEqual(planned.status, 1, planned)  # the damaged FLAC
         self.assertIn(b"would decode: Music", planned.stdout)
         self.assertFalse(os.path.exists(self.path("Out")))
 
-        result = run_batch(self, args)
+        result = self.run_batch(args)
         self.assertEqual(result.status, 1, result)
         self.assertIn(b"Error while decoding FLAC input.", result.stderr)
         decoded = {album + "/01 lle.flac": "Out/Album \u00e4/01 lle.flac",
@@ -89,7 +63,7 @@ class BatchDecodeTest(harness.CliTestCase):
         expected.update({name: ("copied", out) for name, out in copied.items()})
         expected["Music/Other/bad.flac"] = ("failed: Error while decoding FLAC input.", None)
         self.assertEqual(actions(self, "r.json"), expected)
-        written = outputs(self, "Out")
+        written = harness.contents(self.path("Out"))
         self.assertEqual(sorted(written), sorted(out[len("Out/"):] for out in list(decoded.values()) +
                                                  list(copied.values())))
         for source, out in copied.items():
@@ -102,43 +76,41 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual([kind for kind, _ in scan_tests.blocks(self.path(decoded[album + "/01 lle.flac"]))],
                          ["VORBIS_COMMENT", "PICTURE", "PICTURE"])
 
-        again = run_batch(self, args)
+        again = self.run_batch(args)
         self.assertEqual(again.status, 1, again)
         self.assertEqual({name: action for name, (action, _) in actions(self, "r.json").items()},
                          {name: "exists" if action in ("decoded", "copied") else action
                           for name, (action, _) in expected.items()})
-        self.assertEqual(outputs(self, "Out"), written)
-        self.assertEqual(outputs(self, "Music"), before)
+        self.assertEqual(harness.contents(self.path("Out")), written)
+        self.assertEqual(harness.contents(self.path("Music")), before)
 
     def test_refused_before_anything_is_written(self):
-        place(self, "lle.wav", "Music/a.wav")
+        self.place("lle.wav", "Music/a.wav")
         for args in (["Music", "--to", "Music/Out"], ["Music/a.wav", "--to", "."]):
             with self.subTest(args):
-                result = run_batch(self, ["decode"] + args)
+                result = self.run_batch(["decode"] + args)
                 self.assertEqual((result.status, result.stdout), (1, b""), result)
                 self.assertIn(b"\nUsage:\n", result.stderr)
                 self.assertEqual(harness.listing(self.dir), ["Music/a.wav", "lle.wav"])
         # Two inputs that would both become Out/a.flac: neither is written, whatever --jobs does.
-        place(self, inputs.to_flac(self, "lle.wav", "lle.flac"), "Music/a.flac")
-        result = run_batch(self, ["decode", "Music", "--to", "Out", "--json", "r.json"])
+        self.place(inputs.to_flac(self, "lle.wav", "lle.flac"), "Music/a.flac")
+        result = self.run_batch(["decode", "Music", "--to", "Out", "--json", "r.json"])
         self.assertEqual(result.status, 1, result)
         self.assertFalse(os.path.exists(self.path("Out")))
-        other = "failed: Music%s%%s has the same output name" % ("\\" if harness.ON_WINDOWS_BUILD else "/")
+        other = "failed: Music%s%%s has the same output name" % harness.SEP
         self.assertEqual(actions(self, "r.json"), {"Music/a.flac": (other % "a.wav", "Out/a.flac"),
                                                    "Music/a.wav": (other % "a.flac", "Out/a.flac")})
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "POSIX file-size limits and signals")
     def test_full_disk_stops_the_run_once(self):
         # One short HDCD track whose output fits under the limit, then two that do not.
-        place(self, cut(self, "lle.wav", 150000, "short.wav"), "Music/1 short.wav")
-        place(self, "lle.wav", "Music/2 long.wav")
-        place(self, "lle.wav", "Music/3 long.wav")
-        completed = subprocess.run(harness.RUNNER + [harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out",
-                                                     "--jobs", "1", "--json", "r.json"],
-                                   cwd=self.dir, capture_output=True, timeout=120,
-                                   preexec_fn=test_faults.limit_output(400000))
-        self.assertEqual(completed.returncode, 1, completed)
-        self.assertEqual(completed.stderr.count(b"disk is full"), 1, completed.stderr)
+        self.place(inputs.cut(self, "lle.wav", 150000, "short.wav"), "Music/1 short.wav")
+        self.place("lle.wav", "Music/2 long.wav")
+        self.place("lle.wav", "Music/3 long.wav")
+        result = self.run_batch(["decode", "Music", "--to", "Out", "--jobs", "1", "--json", "r.json"], timeout=120,
+                                preexec_fn=test_faults.limit_output(400000))
+        self.assertEqual(result.status, 1, result)
+        self.assertEqual(result.stderr.count(b"disk is full"), 1, result.stderr)
         self.assertEqual(harness.listing(self.path("Out")), ["1 short.flac"])
         reference = self.path("short.flac")
         self.assertEqual(harness.run(["Music/1 short.wav", reference, "--quiet"], cwd=self.dir).status, 0)
@@ -148,7 +120,7 @@ class BatchDecodeTest(harness.CliTestCase):
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "SIGINT is POSIX")
     def test_interrupt_then_rerun_completes(self):
         for n in range(1, 9):
-            place(self, "lle.wav", "Music/%02d.wav" % n)
+            self.place("lle.wav", "Music/%02d.wav" % n)
         args = [harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out", "--jobs", "1", "--json", "r.json"]
         process = subprocess.Popen(harness.RUNNER + args, cwd=self.dir, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE)
@@ -161,10 +133,9 @@ class BatchDecodeTest(harness.CliTestCase):
         done = harness.listing(self.path("Out"))
         self.assertTrue(all(name.endswith(".flac") for name in done), done)  # no temporary file
         self.assertLess(len(done), 8)
-        with open(self.path("r.json"), encoding="utf-8") as handle:
-            self.assertTrue(json.load(handle)["cancelled"])
+        self.assertTrue(harness.read_json(self.path("r.json"))["cancelled"])
 
-        rerun = run_batch(self, args[1:])
+        rerun = self.run_batch(args[1:])
         self.assertEqual(rerun.status, 0, rerun)
         self.assertEqual(harness.listing(self.path("Out")), ["%02d.flac" % n for n in range(1, 9)])
         self.assertEqual(sorted(action for action, _ in actions(self, "r.json").values()),

@@ -2,8 +2,6 @@
 `qv-hdcd --scan`, the JSON, CSV and HTML reports (the page rendered by headless
 Chromium), --jobs independence, and a real Ctrl+C."""
 import csv
-import io
-import json
 import os
 import shutil
 import signal
@@ -14,7 +12,6 @@ import time
 import unittest
 import zlib
 
-import numpy as np
 import soundfile as sf
 
 import harness
@@ -43,10 +40,6 @@ PACKET_TYPES = {0: "None", 1: "A", 2: "B", 3: "Mixed A/B"}
 PEAK_EXTEND = {0: "Never", 1: "Intermittent", 2: "Permanent"}
 
 
-def run_batch(args, **kwargs):
-    return harness.run(args, program=BATCH, **kwargs)
-
-
 def scan_report(entry):
     """The report `qv-hdcd --scan` prints, rebuilt from a JSON file entry."""
     if not entry["hdcd_found"]:
@@ -62,28 +55,26 @@ def scan_report(entry):
         entry["timer_expirations"], entry["stereo_mismatch_samples"], "Active" if active else "Signalling only")
 
 
-def make_collection(case, root):
-    """The collection above under root (made with qv-hdcd, flac and soundfile)."""
+def make_collection(case):
+    """The collection above under Music (made with qv-hdcd, flac and soundfile)."""
     lle = inputs.make_lle(case, "lle.wav")
-    samples, rate = sf.read(case.path(lle), dtype="int16")
-    place = lambda name: os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True) or os.path.join(root, name)
-    shutil.copyfile(case.path(lle), place("Disc 1/01 lle.wav"))
-    inputs.to_flac(case, lle, "lle.flac")
-    shutil.copyfile(case.path("lle.flac"), place("Disc 1/02 lle.flac"))
-    shutil.copyfile(case.path("lle.flac"), place("Disc 1/03 UPPER.FLAC"))
     # The first second of the test signal carries packets with gain code 0 and no Peak Extend.
-    sf.write(place("Disc 2 \u00fcn\u00ef/\u03a9 signalling.wav"), samples[:40000], rate, subtype="PCM_16")
-    sf.write(place("Disc 2 \u00fcn\u00ef/sub/deep/rf64 lle.wav"), samples, rate, format="RF64", subtype="PCM_16")
+    inputs.cut(case, lle, 40000, "signalling.wav")
+    samples, rate = sf.read(case.path(lle), dtype="int16")
+    sf.write(case.path("rf64.wav"), samples, rate, format="RF64", subtype="PCM_16")
+    sf.write(case.path("mono.wav"), samples[:1000, 0], rate, subtype="PCM_16")
+    inputs.write_file(case, "cover.jpg", b"\xff\xd8 not really a picture")
+    inputs.write_file(case, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
+    inputs.to_flac(case, lle, "lle.flac")
     inputs.widen_to_pcm24(case, lle, "lle24.wav")
-    shutil.copyfile(case.path("lle24.wav"), place("Disc 3/lle24.wav"))
     inputs.damage_flac(case, lle, "frames", "bad.flac")
-    shutil.copyfile(case.path("bad.flac"), place("Disc 3/bad.flac"))
-    sf.write(place("Disc 3/mono.wav"), samples[:1000, 0], rate, subtype="PCM_16")
-    with open(place("Disc 3/cover.jpg"), "wb") as handle:
-        handle.write(b"\xff\xd8 not really a picture")
-    with open(place("Disc 4/plain.wav"), "wb") as handle:
-        handle.write(inputs.wav_bytes(inputs.tone_without_hdcd()))
-    os.makedirs(os.path.join(root, "Empty folder"))
+    for source, target in [(lle, "Disc 1/01 lle.wav"), ("lle.flac", "Disc 1/02 lle.flac"),
+                           ("lle.flac", "Disc 1/03 UPPER.FLAC"), ("signalling.wav", "Disc 2 \u00fcn\u00ef/\u03a9 signalling.wav"),
+                           ("rf64.wav", "Disc 2 \u00fcn\u00ef/sub/deep/rf64 lle.wav"), ("lle24.wav", "Disc 3/lle24.wav"),
+                           ("bad.flac", "Disc 3/bad.flac"), ("mono.wav", "Disc 3/mono.wav"),
+                           ("cover.jpg", "Disc 3/cover.jpg"), ("plain.wav", "Disc 4/plain.wav")]:
+        case.place(source, "Music/" + target)
+    os.makedirs(case.path("Music", "Empty folder"))
 
 
 def without_elapsed(document):
@@ -119,21 +110,18 @@ def chromium(page, directory, *mode):
 class BatchScanTest(harness.CliTestCase):
     def setUp(self):
         super().setUp()
-        self.root = self.path("Music")
-        make_collection(self, self.root)
+        make_collection(self)
 
     def scan(self, jobs, prefix):
         reports = [self.path(prefix + suffix) for suffix in (".json", ".csv", ".html")]
-        result = run_batch(["scan", "Music", "--jobs", str(jobs), "--json", reports[0], "--csv", reports[1],
-                            "--html", reports[2]], cwd=self.dir)
+        result = self.run_batch(["scan", "Music", "--jobs", str(jobs), "--json", reports[0], "--csv", reports[1],
+                                 "--html", reports[2]])
         self.assertEqual(result.status, 1, result)  # the damaged FLAC and the mono file
-        with open(reports[0], encoding="utf-8") as handle:
-            document = json.load(handle)
-        return result, document, reports
+        return result, harness.read_json(reports[0]), reports
 
     def test_collection_reports_and_jobs(self):
         result, document, reports = self.scan(2, "two")
-        sep = "\\" if harness.ON_WINDOWS_BUILD else "/"
+        sep = harness.SEP
         files = {entry["path"].replace(sep, "/"): entry for entry in document["files"]}
         self.assertEqual(sorted(files), sorted("Music/" + name for name in COLLECTION))
         self.assertEqual([e["path"] for e in document["files"]],
@@ -209,10 +197,10 @@ class BatchScanTest(harness.CliTestCase):
                               (["scan", "Music", "--frobnicate"], b"Error: unknown option --frobnicate\n"),
                               (["list", "Music"], b"Error: unknown command list\n")]:
             with self.subTest(args):
-                result = run_batch(args, cwd=self.dir)
+                result = self.run_batch(args)
                 self.assertEqual((result.status, result.stdout), (1, b""))
                 self.assertTrue(result.stderr.startswith(message + b"\nUsage:\n"), result.stderr)
-        self.assertEqual(run_batch(["--version"]).stdout, b"qv-hdcd-batch 1.0.1.0\n")
+        self.assertEqual(self.run_batch(["--version"]).stdout, b"qv-hdcd-batch 1.0.1.0\n")
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "a FIFO and SIGINT are POSIX")
     def test_interrupt_abandons_the_file_in_progress(self):
@@ -244,8 +232,7 @@ class BatchScanTest(harness.CliTestCase):
         stdout, stderr = process.communicate(timeout=60)
         self.assertEqual(process.returncode, 130, stderr)
         self.assertIn(b"Cancelled.", stderr)
-        with open(self.path("r.json"), encoding="utf-8") as handle:
-            document = json.load(handle)
+        document = harness.read_json(self.path("r.json"))
         self.assertTrue(document["cancelled"])
         self.assertNotIn("stream.wav", [e["path"] for e in document["files"]])
         self.assertIn(b"Cancelled", harness.read_bytes(self.path("r.html")))

@@ -8,7 +8,6 @@ import harness
 import hdcd_inputs as inputs
 
 POSIX = not harness.ON_WINDOWS_BUILD
-EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
 
 
 class EacTest(harness.CliTestCase):
@@ -29,45 +28,48 @@ class EacTest(harness.CliTestCase):
         self.assertEqual([n for n in harness.listing(self.dir) if "qv-hdcd-eac" in n], [])
 
     def test_same_file_by_any_name_ends_up_decoded(self):
-        cases = [
-            # (input, output as typed, how the output name reaches the input)
-            ("in.wav", "in.wav", None),
-            ("in.flac", "in.flac", None),
-            ("./in.wav", "in.wav", None),
-            ("in.flac", "{dir}/in.flac", None),
-            ("sub/../in.wav", "{dir}/./in.wav", None),
-            ("in.wav", "soft.wav", os.symlink),
-            ("in.flac", "hard.flac", os.link),
-            ("in.flac", "soft.flac", os.symlink),
-            # Letter case is folded: the run goes through a temporary file,
-            # and on a case-sensitive file system the input stays as it was.
-            ("in.wav", "IN.WAV", None),
-        ]
         os.mkdir(self.path("sub"))
-        for source, target, link in cases:
-            # Links, and letter case (the Windows build test covers it), are
-            # left to the POSIX build.
-            if not POSIX and (link or os.path.basename(source) != os.path.basename(target)):
-                continue
+        # (the file, its name as input, the output name, how the output name reaches the file)
+        cases = [("in.wav", "in.wav", "in.wav", None), ("in.flac", "in.flac", "{dir}/in.flac", None),
+                 ("in.wav", "sub/../in.wav", "{dir}/./in.wav", None)]
+        if POSIX:
+            cases += [("in.wav", "in.wav", "soft.wav", os.symlink), ("in.flac", "in.flac", "hard.flac", os.link),
+                      ("in.flac", "in.flac", "soft.flac", os.symlink),
+                      # Letter case is folded: the run goes through a temporary file,
+                      # and on a case-sensitive file system the input stays as it was.
+                      ("in.wav", "in.wav", "IN.WAV", None)]
+        else:
+            # Windows spellings; a directory path past 520 characters, beyond every fixed path buffer.
+            deep = "/".join("d%02d%s" % (level, "x" * 46) for level in range(11))
+            os.makedirs(self.path(deep))
+            full = lambda name: "Z:" + self.path(name).replace("/", "\\")  # wine shows the Unix root as Z:
+            cases += [("in.wav", "in.wav", output, None)
+                      for output in (".\\in.wav", "IN.WAV", "sub\\..\\In.Wav", full("in.wav").upper())]
+            cases += [(deep + "/\u00c4.wav", full(deep + "/\u00c4.wav"), full(deep + "/\u00e4.wav"), None),
+                      (deep + "/\u00c4.wav", (deep + "/\u00c4.wav").replace("/", "\\"), full(deep + "/\u00c4.wav"), None)]
+        files = harness.listing(self.dir)
+        for name, source, target, link in cases:
             with self.subTest(source=source, target=target):
-                name = os.path.basename(source)
-                original = harness.read_bytes(self.path("lle" + name[2:]))
+                original = harness.read_bytes(self.path("lle" + os.path.splitext(name)[1]))
                 inputs.write_file(self, name, original)
                 if link:
                     link(self.path(name), self.path(target))
                 target = target.format(dir=self.dir)
                 self.assertOutcome(self.run_program(["--eac", source, target]), 0)
-                self.assertDecoded(target)
-                if os.path.basename(target) != name:
+                if link or (POSIX and os.path.basename(target) != name):
                     # The output name now holds the decode; the input was never written.
+                    self.assertDecoded(target)
                     self.assertFalse(os.path.islink(self.path(target)))
                     self.assertEqual(harness.read_bytes(self.path(name)), original)
                     os.remove(self.path(target))
+                else:  # one file, under its old name, now holding the decode
+                    self.assertDecoded(name)
+                    self.assertFiles(files + [name])
                 os.remove(self.path(name))
 
     def test_without_eac_the_same_file_needs_overwrite(self):
         lle = harness.read_bytes(self.path("lle.wav"))
-        self.assertOutcome(self.run_program(["lle.wav", "./lle.wav"]), 1, b"Checking for HDCD... Yes\n", EXISTS)
+        self.assertOutcome(self.run_program(["lle.wav", "./lle.wav"]), 1, inputs.CHECK_YES, inputs.EXISTS)
         self.assertEqual(harness.read_bytes(self.path("lle.wav")), lle)
         replaced = self.run_program(["lle.wav", "./lle.wav", "--overwrite"])
         self.assertTrue(replaced.stdout.endswith(b"\nComplete.\n"), replaced)
@@ -112,11 +114,11 @@ class EacTest(harness.CliTestCase):
             os.symlink("/dev/null", self.path("void.wav"))
             cases.append((["--preserve-hdcd", "lle.wav", "void.wav"], 1,
                           b"Error: EAC requested output was not created or is empty.\n"))
-        before = {name: harness.read_bytes(self.path(name)) for name in harness.listing(self.dir)}
+        before = harness.contents(self.dir)
         for args, status, stderr in cases:
             with self.subTest(args=args):
                 self.assertOutcome(self.run_program(["--eac"] + args), status, b"", stderr)
-                self.assertEqual({n: harness.read_bytes(self.path(n)) for n in harness.listing(self.dir)}, before)
+                self.assertEqual(harness.contents(self.dir), before)
         # One free temporary name is enough.
         os.remove(self.path(taken[500]))
         self.assertOutcome(self.run_program(["--eac", "lle.wav", "lle.wav"]), 0)

@@ -34,7 +34,6 @@ OUTPUT_OPERATIONS = [
 INPUT_OPERATIONS = [["--scan", "X"], ["X", "out.wav"], ["X", "out.flac"], ["--preserve-hdcd", "X", "out.wav"],
                     ["--preserve-hdcd", "X", "out.flac"], ["--eac", "X", "X"], ["--compare-pcm", "X", "in.wav"]]
 AS_ROOT = os.geteuid() == 0  # permission bits do not stop root
-EXISTS = b"Error: output file exists. Use --overwrite to replace it.\n"
 
 
 def limit_output(limit):
@@ -178,8 +177,7 @@ class FaultTest(harness.CliTestCase):
                 self.assertOutcome(self.run_limited(args, stdin=wav, timeout=20), 1,
                                    b"Checking for HDCD... failed\n", b"Error: Unable to open input file.\n")
         # The existing-output probe does not wait for a writer.
-        self.assertOutcome(self.run_limited(["in.wav", "fifo.wav"], timeout=20), 1, b"Checking for HDCD... Yes\n",
-                           EXISTS)
+        self.assertOutcome(self.run_limited(["in.wav", "fifo.wav"], timeout=20), 1, inputs.CHECK_YES, inputs.EXISTS)
         self.assertEqual(self.run_limited(["--scan", "/dev/stdin", "--quiet"], stdin=wav).status, 0)
 
     @POSIX_ONLY
@@ -231,7 +229,7 @@ class FaultTest(harness.CliTestCase):
                 if args[0] == "--eac":
                     self.assertEqual((stdout, stderr), (b"", b"\nCancelled.\n"))
                 else:
-                    self.assertTrue(stdout.startswith(b"Checking for HDCD... Yes\n"), stdout)
+                    self.assertTrue(stdout.startswith(inputs.CHECK_YES), stdout)
                     self.assertEqual(stderr, b"\rProgress:   3%\nCancelled.\n")
 
     @POSIX_ONLY

@@ -63,7 +63,7 @@ class DebianPackageTest(PackageTestCase):
         self.assertEqual(harness.listing(self.path("prefix")), files)
 
         # It recommends the Debian package of the libFLAC the program loads.
-        soname = harness.read_bytes(os.path.join(harness.BINARY_DIR, "flac_library_file.txt")).decode().strip()
+        soname = harness.flac_library_name()
         owner = subprocess.run(["dpkg-query", "-S", "*/" + soname], check=True, stdout=subprocess.PIPE)
         recommends = subprocess.run(["dpkg-deb", "-f", deb, "Recommends"], check=True, stdout=subprocess.PIPE)
         self.assertEqual(recommends.stdout.decode().strip(), owner.stdout.decode().split(":")[0])

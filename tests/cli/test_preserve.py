@@ -1,16 +1,12 @@
 """--preserve-hdcd: container conversion that keeps every PCM16 sample, and its refusals."""
 import subprocess
-import unittest
 
 import numpy as np
 
 import harness
 import hdcd_inputs as inputs
 
-CHECKING = b"Checking for HDCD... Yes\n"
 
-
-@unittest.skipUnless(inputs.HAVE_FLAC_TOOLS, "needs flac and metaflac")
 class PreserveTest(harness.CliTestCase):
     def setUp(self):
         super().setUp()
@@ -26,8 +22,8 @@ class PreserveTest(harness.CliTestCase):
                   + b"Input:  44100 Hz, PCM16, stereo %s\nOutput: 44100 Hz, PCM16, stereo %s\n" % tuple(kinds)
                   + b"HDCD decoding: Disabled\nPCM preservation: Lossless\n\nConverting...\n")
         self.assertOutcome(self.run_program([source, target, "--preserve-hdcd"]), 0,
-                           CHECKING + header + b"HDCD signalling samples preserved unchanged.\n\nComplete.\n",
-                           inputs.lle_progress())
+                           inputs.CHECK_YES + header + b"HDCD signalling samples preserved unchanged.\n\nComplete.\n",
+                           inputs.progress())
 
     def metadata(self, name):
         """Comments and pictures as metaflac lists them, less what depends on the writer."""
@@ -65,7 +61,7 @@ class PreserveTest(harness.CliTestCase):
             (["wide.wav", "new.flac"], not_pcm16),
             # Refused before the output is touched, so even --overwrite keeps it.
             (["wide.wav", "keep.wav", "--overwrite"], not_pcm16),
-            (["lle.wav", "keep.wav"], b"Error: output file exists. Use --overwrite to replace it.\n"),
+            (["lle.wav", "keep.wav"], inputs.EXISTS),
         ]
         files = harness.listing(self.dir)
         for args, stderr in cases:

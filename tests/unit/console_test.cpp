@@ -12,11 +12,3 @@ TEST(ProgressPercent, TruncatesClampsAndHandlesEmptyTotals) {
     };
     for (const auto& c : cases) EXPECT_EQ(progress_percent(c.done, c.total), c.percent) << c.done << "/" << c.total;
 }
-
-TEST(FormatToBuffer, ReportsFullLengthAndCutsSafely) {
-    char buffer[8];
-    EXPECT_EQ(format_to_buffer(buffer, sizeof buffer, "%s", "1234567"), 7);
-    EXPECT_STREQ(buffer, "1234567");
-    EXPECT_EQ(format_to_buffer(buffer, sizeof buffer, "%s-%u", "abcdef", 42u), 9);
-    EXPECT_STREQ(buffer, "abcdef-");
-}

@@ -10,7 +10,11 @@ TEST(FlacReader, DeliversWhatFlacEncodedAndFlagsDamage) {
         SCOPED_TRACE(bits);
         TempDir dir;
         const std::vector<int32_t> samples = test_signal(120000, bits, bits);
-        flac_encode(dir, dir.file("in.flac"), samples, bits, 44100, "--blocksize=4608 --no-padding --no-seektable");
+        write_file(dir.file("in.raw"), to_raw(samples, bits / 8));
+        ASSERT_EQ(run("flac -s --force-raw-format --endian=little --sign=signed --channels=2 --sample-rate=44100 --bps=" +
+                      std::to_string(bits) + " --blocksize=4608 --no-padding --no-seektable -o '" + dir.file("in.flac") +
+                      "' '" + dir.file("in.raw") + "'"),
+                  0);
         const Bytes bytes = read_file(dir.file("in.flac"));
         const size_t MD5 = 8 + 18;  // after "fLaC", the block header and 18 bytes of STREAMINFO
         Bytes changed = bytes, zeroed = bytes, damaged = bytes;

@@ -26,7 +26,7 @@ TEST(HdcdDetector, PacketValidityControlBytesAndTimer) {
         {"B: an invalid packet leaves control and timer", packet_b(0x12) + zeros(100) + packet_b(0x08, 0),
          2, 0, 1, 1, 0x12, 88199 - 148, 149, 0},
         // The B payload swallows half the A packet; the A sync is still found.
-        {"A sync inside a B payload", word(HDCD_SYNC_WORD_B, 32) + packet_a(0x07), 2, 1, 0, 1, 0x0E, 88199, 1, 0},
+        {"A sync inside a B payload", word(SYNC_B, 32) + packet_a(0x07), 2, 1, 0, 1, 0x0E, 88199, 1, 0},
         {"single packet, then silence past two seconds", packet_b(0x31) + zeros(200000), 1, 0, 1, 0, 0, 0, 88200, 1},
     };
     for (const auto& c : cases) {

@@ -23,7 +23,7 @@ Bits random_plain_stream(std::mt19937& rng, size_t length, uint32_t silence_max)
                 : kind == 3 ? packet_a(byte)
                 : kind == 4 ? packet_b(byte)
                 : kind == 5 ? packet_b(byte, static_cast<uint8_t>(rng()))
-                : kind == 6 ? word(HDCD_SYNC_WORD_B, 32) + packet_a(byte & 0x37u)
+                : kind == 6 ? word(SYNC_B, 32) + packet_a(byte & 0x37u)
                 : kind == 7 ? packet_b(byte) + packet_b(byte + 17) + packet_b(byte + 34) + packet_b(byte + 51)
                             : zeros(rng() % 40);
     }

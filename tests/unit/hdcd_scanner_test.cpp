@@ -1,23 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "hdcd_test_support.h"
 
 using namespace hdcd_test;
 
-TEST(HdcdScanner, WidenedPcm16IsFoundAtBitEightWithTheSameCounts) {
-    const std::vector<int32_t> pcm16 = lle_frames();
-    std::vector<int32_t> widened = pcm16;
+// Found at bit 8 with the same report, the command-line scan tests show; at
+// 20 bits only bit 0 is watched, where there is nothing.
+TEST(HdcdScanner, WidenedToTwentyBitsIsNotLookedFor) {
+    std::vector<int32_t> widened = lle_frames();
     for (int32_t& v : widened) v *= 256;
-    const HdcdSummary at_bit_0 = scan(pcm16, 44100, 16);
-    HdcdSummary at_bit_8 = scan(widened, 44100, 24);
-    EXPECT_EQ(at_bit_0.bit_position, 0);
-    EXPECT_EQ(at_bit_0.valid_packets, 882u);
-    EXPECT_EQ(at_bit_8.bit_position, 8);
-    at_bit_8.bit_position = 0;
-    EXPECT_EQ(std::memcmp(&at_bit_8, &at_bit_0, sizeof at_bit_8), 0);
-    // At 20 bits only bit 0 is watched, where there is nothing.
+    EXPECT_EQ(scan(widened, 44100, 24).bit_position, 8);
     EXPECT_EQ(scan(widened, 44100, 20).hdcd_found, 0u);
 }
 

@@ -23,9 +23,11 @@ inline Bits word(uint32_t value, int count) {
     return bits;
 }
 // Descrambled packets; a type B check byte defaults to the control's complement.
-inline Bits packet_a(uint8_t payload) { return word(HDCD_SYNC_WORD_A, 32) + word(payload, 8); }
+// The sync words are written out here, not borrowed from the detector.
+const uint32_t SYNC_A = 0x7E0FA005u, SYNC_B = 0x7E0FA006u;
+inline Bits packet_a(uint8_t payload) { return word(SYNC_A, 32) + word(payload, 8); }
 inline Bits packet_b(uint8_t control, int check = -1) {
-    return word(HDCD_SYNC_WORD_B, 32) + word(control, 8) + word(check < 0 ? ~control & 0xFFu : check, 8);
+    return word(SYNC_B, 32) + word(control, 8) + word(check < 0 ? ~control & 0xFFu : check, 8);
 }
 
 // r[n] = d[n] ^ r[n-5] ^ r[n-23]: what goes on the wire for descrambled bits d.

@@ -72,24 +72,3 @@ TEST(WavReader, DeliversTheSamplesOfEachSupportedLayout) {
         }
     }
 }
-
-TEST(WavReader, ReadsWavAndRf64WrittenByThePeer) {
-    const std::tuple<const char*, const char*, int> cases[] = {{"WAV", "PCM_16", 16}, {"RF64", "PCM_24", 24}};
-    TempDir dir;
-    for (const auto& [container, subtype, bits] : cases) {
-        SCOPED_TRACE(container);
-        const std::vector<int32_t> samples = test_signal(40000, bits, bits);
-        write_file(dir.file("in.raw"), to_raw(samples, 4));
-        const int status = run_peer("write '" + dir.file("peer.wav") + "' " + container + " " + subtype + " 88200 '" +
-                                    dir.file("in.raw") + "'");
-        if (status == PEER_MISSING) GTEST_SKIP() << "python3-soundfile is not installed";
-        ASSERT_EQ(status, 0);
-        WavReader reader;
-        char error_text[256] = "";
-        ASSERT_TRUE(wav_reader_open(reader, dir.file("peer.wav").c_str(), error_text, sizeof error_text)) << error_text;
-        EXPECT_EQ(reader.rf64, bits == 24);
-        EXPECT_EQ(reader.info.sample_rate, 88200u);
-        EXPECT_EQ(read_all(reader, wav_reader_read, 16384u), samples);
-        wav_reader_close(reader);
-    }
-}

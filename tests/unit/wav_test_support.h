@@ -119,29 +119,4 @@ inline Bytes read_file(const std::string& path) {
     return Bytes(text.begin(), text.end());
 }
 
-// The python3-soundfile peer (tests/peers/soundfile_peer.py); 77 when soundfile is missing.
-const int PEER_MISSING = 77;
-inline int run_peer(const std::string& arguments) {
-    return run("/usr/bin/python3 '" QV_SOURCE_DIR "/tests/peers/soundfile_peer.py' " + arguments);
-}
-
-// Encodes interleaved stereo samples with the flac command; extra carries further options.
-inline void flac_encode(const TempDir& dir, const std::string& flac_path, const std::vector<int32_t>& samples, uint32_t bits,
-                        uint32_t sample_rate, const std::string& extra = "") {
-    write_file(dir.file("encode-input.raw"), to_raw(samples, (bits + 7) / 8));
-    ASSERT_EQ(run("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=" + std::to_string(bits) + " --sample-rate=" + std::to_string(sample_rate) + " " + extra +
-                  " -o '" + flac_path + "' '" + dir.file("encode-input.raw") + "'"),
-              0);
-}
-
-// The metadata block types of a FLAC file in file order, as metaflac lists them.
-inline std::vector<int> block_types(const std::string& flac_path) {
-    std::vector<int> types;
-    const std::string listing = capture("metaflac --list '" + flac_path + "'");
-    for (size_t at = listing.find("METADATA block #"); at != std::string::npos; at = listing.find("METADATA block #", at + 1)) {
-        types.push_back(std::atoi(listing.c_str() + listing.find("type: ", at) + 6));
-    }
-    return types;
-}
-
 }  // namespace io_test
