@@ -7,45 +7,16 @@
 
 #include <windows.h>
 
+#include "platform/windows_wide_path.h"
+
 namespace {
-
-std::wstring to_wide(const char* text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-std::string to_utf8(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(length - 1));
-    return narrow;
-}
-
-// The \\?\ form of the path's full name, which lifts the 260-character limit.
-std::wstring long_form(const char* path) {
-    const std::wstring wide = to_wide(path);
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return wide;
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
-    if (written == 0 || written >= needed) return wide;
-    full.resize(written);
-    if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
 
 void describe_error(DWORD code, char* error_text, size_t error_capacity) {
     wchar_t message[256] = L"";
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, message, 256,
                    nullptr);
-    std::string text = to_utf8(message);
+    std::string text;
+    windows_utf8_text(message, text);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' ')) {
         text.pop_back();
     }
@@ -57,8 +28,11 @@ void describe_error(DWORD code, char* error_text, size_t error_capacity) {
 
 int32_t platform_path_kind(const char* path, uint64_t& size) {
     size = 0;
+    std::wstring wide;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(long_form(path).c_str(), GetFileExInfoStandard, &data)) return PLATFORM_ENTRY_MISSING;
+    if (!windows_extended_wide_path(path, wide) || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        return PLATFORM_ENTRY_MISSING;
+    }
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return PLATFORM_ENTRY_DIRECTORY;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return PLATFORM_ENTRY_OTHER;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -68,7 +42,11 @@ int32_t platform_path_kind(const char* path, uint64_t& size) {
 bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntry>& entries, char* error_text,
                              size_t error_capacity) {
     entries.clear();
-    std::wstring pattern = long_form(path);
+    std::wstring pattern;
+    if (!windows_extended_wide_path(path, pattern)) {
+        describe_error(ERROR_INVALID_NAME, error_text, error_capacity);
+        return false;
+    }
     if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW found;
@@ -83,7 +61,7 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
     do {
         if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
         PlatformDirectoryEntry entry;
-        entry.name = to_utf8(found.cFileName);
+        windows_utf8_text(found.cFileName, entry.name);
         entry.size = 0;
         const DWORD attributes = found.dwFileAttributes;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -107,7 +85,11 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
 }
 
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity) {
-    const std::wstring wide = long_form(path);
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) {
+        describe_error(ERROR_INVALID_NAME, error_text, error_capacity);
+        return false;
+    }
     if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
     const DWORD code = GetLastError();
     const DWORD attributes = GetFileAttributesW(wide.c_str());

@@ -12,13 +12,7 @@
 
 bool platform_absolute_path(const char* path, std::string& result) {
     std::wstring full;
-    if (!windows_full_wide_path(path, full)) return false;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return false;
-    result.assign(static_cast<size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, &result[0], length, nullptr, nullptr) != length) return false;
-    result.resize(static_cast<size_t>(length) - 1);
-    return true;
+    return windows_full_wide_path(path, full) && windows_utf8_text(full.c_str(), result);
 }
 
 bool platform_move_replacing(const char* source, const char* target, char* failure, size_t failure_capacity) {

@@ -13,6 +13,19 @@ bool windows_wide_path(const char* path, std::wstring& wide) {
     return true;
 }
 
+bool windows_utf8_text(const wchar_t* wide, std::string& utf8) {
+    utf8.clear();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return false;
+    utf8.assign(static_cast<size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr) != length) {
+        utf8.clear();
+        return false;
+    }
+    utf8.resize(static_cast<size_t>(length) - 1);
+    return true;
+}
+
 bool windows_full_wide_path(const char* path, std::wstring& full) {
     std::wstring wide;
     if (!windows_wide_path(path, wide) || wide.empty()) return false;
