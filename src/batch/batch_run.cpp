@@ -59,6 +59,10 @@ void draw_progress(void* context) {
     batch_progress_draw(static_cast<BatchWork*>(context)->progress);
 }
 
+void print_report_failure(const char* path, const char* error_text) {
+    print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, error_text);
+}
+
 struct ReportTarget {
     const char* path;
     std::string (*text)(const BatchReport&);
@@ -74,7 +78,7 @@ bool write_reports(const BatchOptions& options, const BatchReport& report) {
         if (target.path == nullptr) continue;
         char error_text[256] = "";
         if (!report_file_write(target.path, target.text(report), error_text, sizeof error_text)) {
-            print_to_stream(stderr, "Error: cannot write the report %s: %s\n", target.path, error_text);
+            print_report_failure(target.path, error_text);
             ok = false;
         }
     }
@@ -86,7 +90,7 @@ bool probe_reports(const BatchOptions& options) {
         if (path == nullptr) continue;
         char error_text[256] = "";
         if (!report_file_probe(path, error_text, sizeof error_text)) {
-            print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, error_text);
+            print_report_failure(path, error_text);
             return false;
         }
     }

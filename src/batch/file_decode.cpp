@@ -49,6 +49,16 @@ bool make_folders(const std::string& path, size_t root_length, std::string& fail
     return true;
 }
 
+// Renames the complete temporary file to its target; when that fails the
+// temporary file is removed and `failure` holds the action.
+bool move_into_place(const std::string& temporary, const std::string& target, std::string& failure) {
+    char error_text[256] = "";
+    if (platform_move_replacing(temporary.c_str(), target.c_str(), error_text, sizeof error_text)) return true;
+    remove(temporary.c_str());
+    failure = std::string("failed: cannot move the output into place (") + error_text + ")";
+    return false;
+}
+
 // The action of a failed output; a full disk also stops the run.
 std::string failure_action(const DecodePlan& plan, const std::string& message, int error_number) {
     if (platform_error_is_disk_full(error_number)) {
@@ -217,13 +227,7 @@ void alongside_end(void* context, BatchFile& file) {
         alongside_drop(state);
         return;
     }
-    char error_text[256] = "";
-    if (!platform_move_replacing(state.temporary.c_str(), state.target.c_str(), error_text, sizeof error_text)) {
-        state.failure = std::string("failed: cannot move the output into place (") + error_text + ")";
-        remove(state.temporary.c_str());
-        return;
-    }
-    state.done = true;
+    state.done = move_into_place(state.temporary, state.target, state.failure);
 }
 
 }  // namespace
@@ -300,12 +304,7 @@ void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& s
     }
     const std::string temporary = target + TEMPORARY_SUFFIX;
     if (!(decode ? decode_into(file, plan, temporary) : copy_into(file, plan, temporary))) return;
-    char error_text[256] = "";
-    if (!platform_move_replacing(temporary.c_str(), target.c_str(), error_text, sizeof error_text)) {
-        remove(temporary.c_str());
-        file.action = std::string("failed: cannot move the output into place (") + error_text + ")";
-        return;
-    }
+    if (!move_into_place(temporary, target, file.action)) return;
     file.action = decode ? "decoded" : "copied";
 }
 
