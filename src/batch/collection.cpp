@@ -10,28 +10,23 @@
 
 namespace {
 
-bool ends_with_ignoring_case(const std::string& name, const char* suffix) {
-    const size_t length = std::char_traits<char>::length(suffix);
-    if (name.size() < length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        char c = name[name.size() - length + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
-void add_file(BatchCollection& collection, std::string path, size_t relative_start, uint64_t size) {
+// An entry of the collection as found, before anything is read.
+BatchFile found_entry(std::string path, size_t relative_start) {
     BatchFile file{};
     file.path = std::move(path);
     file.relative_start = relative_start;
-    file.file_size = size;
     file.first_packet_seconds = -1.0;
     file.summary.bit_position = -1;
+    return file;
+}
+
+void add_file(BatchCollection& collection, std::string path, size_t relative_start, uint64_t size) {
+    BatchFile file = found_entry(std::move(path), relative_start);
+    file.file_size = size;
     if (has_flac_suffix(file.path.c_str())) {
         file.audio = true;
         file.input_kind = INPUT_KIND_FLAC;
-    } else if (ends_with_ignoring_case(file.path, ".wav")) {
+    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
         file.audio = true;
         file.input_kind = INPUT_KIND_WAV;
     }
@@ -41,14 +36,10 @@ void add_file(BatchCollection& collection, std::string path, size_t relative_sta
 // A folder that cannot be listed is reported as an unreadable entry of its own.
 void add_unreadable_folder(BatchCollection& collection, const std::string& path, size_t relative_start,
                            const char* reason) {
-    BatchFile file{};
-    file.path = path;
-    file.relative_start = relative_start;
+    BatchFile file = found_entry(path, relative_start);
     file.audio = true;
     file.scanned = true;
     file.status = BATCH_STATUS_ERROR;
-    file.first_packet_seconds = -1.0;
-    file.summary.bit_position = -1;
     char text[320];
     format_to_buffer(text, sizeof text, "cannot read the folder (%s)", reason);
     file.error = text;
