@@ -11,16 +11,6 @@ namespace {
 constexpr size_t PROGRESS_WIDTH = 110;   // the whole line, current file included
 constexpr size_t FILE_NAME_ROOM = 48;
 
-void format_duration(char* buffer, size_t size, double seconds) {
-    if (seconds < 0) {
-        format_to_buffer(buffer, size, "--:--");
-        return;
-    }
-    const uint64_t whole = static_cast<uint64_t>(seconds + 0.5);
-    format_to_buffer(buffer, size, "%llu:%02llu", static_cast<unsigned long long>(whole / 60),
-                     static_cast<unsigned long long>(whole % 60));
-}
-
 // The end of a path that fits `room` bytes, cut at a character boundary.
 std::string tail_of(const std::string& path, size_t room) {
     if (path.size() <= room) return path;
@@ -30,6 +20,16 @@ std::string tail_of(const std::string& path, size_t room) {
 }
 
 }  // namespace
+
+void format_duration(char* buffer, size_t size, double seconds) {
+    if (seconds < 0) {
+        format_to_buffer(buffer, size, "--:--");
+        return;
+    }
+    const uint64_t whole = static_cast<uint64_t>(seconds + 0.5);
+    format_to_buffer(buffer, size, "%llu:%02llu", static_cast<unsigned long long>(whole / 60),
+                     static_cast<unsigned long long>(whole % 60));
+}
 
 void format_bytes(char* buffer, size_t size, uint64_t bytes) {
     if (bytes >= 1000000000ull) {

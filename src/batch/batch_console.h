@@ -32,6 +32,10 @@ void batch_progress_clear(BatchProgressLine& line);
 // "12.3 MB", "1.50 GB", "512 bytes".
 void format_bytes(char* buffer, size_t size, uint64_t bytes);
 
+// A duration as minutes:seconds, rounded to the second; "--:--" when negative
+// (not known).
+void format_duration(char* buffer, size_t size, double seconds);
+
 // One line per album on stdout: "[HDCD] path: 10 tracks (9 hdcd, 1 signalling-only, 0 none, 0 errors)".
 void batch_print_albums(const std::vector<BatchAlbum>& albums);
 

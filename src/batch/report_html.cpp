@@ -77,9 +77,8 @@ void append_format(std::string& out, const char* format, ...) {
 }
 
 std::string minutes_seconds(double seconds) {
-    const long whole = static_cast<long>(seconds + 0.5);
     char text[32];
-    format_to_buffer(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    format_duration(text, sizeof text, seconds);
     return text;
 }
 
