@@ -146,7 +146,8 @@ void batch_print_action_failures(const std::vector<BatchFile>& files) {
     for (const BatchFile& file : files) {
         if (!file.scanned || file.status == BATCH_STATUS_ERROR || batch_action_kind(file) != "failed") continue;
         if (file.action == BATCH_DISK_FULL_ACTION) continue;  // said once for the whole run
-        print_to_stream(stderr, "Error: %s: %s\n", file.path.c_str(), file.action.c_str() + 8);
+        // The reason after "failed: ".
+        print_to_stream(stderr, "Error: %s: %s\n", file.path.c_str(), file.action.c_str() + file.action.find(':') + 2);
     }
 }
 
