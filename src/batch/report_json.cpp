@@ -36,8 +36,7 @@ Json timeline_json(const BatchFile& file) {
         timer_lapses.push_back(point.timer_lapses);
     }
     Json json;
-    json["seconds_per_point"] = file.sample_rate == 0 ? 0.0 : static_cast<double>(timeline.frames_per_point) /
-                                                                 file.sample_rate;
+    json["seconds_per_point"] = scan_timeline_point_seconds(timeline, file.sample_rate, 1);
     json["points"] = timeline.points.size();
     json["gain_left_db"] = std::move(gain_left);
     json["gain_right_db"] = std::move(gain_right);
