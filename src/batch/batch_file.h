@@ -9,6 +9,10 @@
 #include "batch/scan_timeline.h"
 #include "hdcd/hdcd_summary.h"
 
+// Every file the program writes (a decoded track, a copy, a report) is first
+// written under its name with this suffix and renamed once complete.
+constexpr char BATCH_TEMPORARY_SUFFIX[] = ".partial";
+
 enum BatchStatus {
     BATCH_STATUS_NONE = 0,             // no valid packet
     BATCH_STATUS_SIGNALLING_ONLY = 1,  // valid packets, but decoding changes nothing but the word length

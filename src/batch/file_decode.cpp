@@ -20,7 +20,6 @@ const char BATCH_DISK_FULL_ACTION[] = "failed: the disk is full";
 namespace {
 
 constexpr size_t COPY_BLOCK_BYTES = 1 << 20;
-const char TEMPORARY_SUFFIX[] = ".partial";
 
 // The path below the output folder: the part of the input's path below its
 // PATH argument, with the suffix changed when decoding.
@@ -235,7 +234,7 @@ void alongside_end(void* context, BatchFile& file) {
 void decode_mark_output_clashes(std::vector<BatchFile>& files, const DecodePlan& plan) {
     std::map<std::string, size_t> claimed;
     const auto claim = [&](size_t index, const std::string& target) {
-        for (const std::string& name : {target, target + TEMPORARY_SUFFIX}) {
+        for (const std::string& name : {target, target + BATCH_TEMPORARY_SUFFIX}) {
             const auto found = claimed.emplace(platform_path_compare_key(name), index);
             if (found.second || found.first->second == index) continue;
             for (const size_t one : {index, found.first->second}) {
@@ -260,7 +259,7 @@ ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, c
     state.target = output_path(file, plan, true);
     uint64_t size = 0;
     if (!plan.overwrite && platform_path_kind(state.target.c_str(), size) != PLATFORM_ENTRY_MISSING) return nullptr;
-    state.temporary = state.target + TEMPORARY_SUFFIX;
+    state.temporary = state.target + BATCH_TEMPORARY_SUFFIX;
     state.output = ScanOutput{&state, alongside_start_now, alongside_open, alongside_write, alongside_end, false, false};
     return &state.output;
 }
@@ -302,7 +301,7 @@ void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& s
         file.action = "failed: " + failure;
         return;
     }
-    const std::string temporary = target + TEMPORARY_SUFFIX;
+    const std::string temporary = target + BATCH_TEMPORARY_SUFFIX;
     if (!(decode ? decode_into(file, plan, temporary) : copy_into(file, plan, temporary))) return;
     if (!move_into_place(temporary, target, file.action)) return;
     file.action = decode ? "decoded" : "copied";

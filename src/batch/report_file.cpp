@@ -10,7 +10,7 @@
 namespace {
 
 std::string temporary_name(const char* target) {
-    return std::string(target) + ".partial";
+    return std::string(target) + BATCH_TEMPORARY_SUFFIX;
 }
 
 void describe_errno(char* error_text, size_t error_capacity, int code) {
