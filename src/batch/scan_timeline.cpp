@@ -82,22 +82,6 @@ void close_point(TimelineBuilder& builder, bool more_to_come) {
     open_point(builder);
 }
 
-}  // namespace
-
-void timeline_builder_start(TimelineBuilder& builder, ScanTimeline& timeline, uint32_t sample_rate,
-                            uint64_t expected_frames) {
-    hdcd_decoder_init(builder.decoder, sample_rate);
-    builder.timeline = &timeline;
-    timeline.points.clear();
-    uint64_t spacing = sample_rate / TIMELINE_POINTS_PER_SECOND;
-    if (spacing == 0) spacing = 1;
-    const uint64_t spread = (expected_frames + TIMELINE_MAX_POINTS - 1) / TIMELINE_MAX_POINTS;
-    timeline.frames_per_point = spread > spacing ? spread : spacing;
-    open_point(builder);
-}
-
-namespace {
-
 // Books a block at the gain steps and point ends; run(decoder, samples, frames)
 // takes the decoder over each piece.
 template <typename Sample, typename Run>
@@ -119,6 +103,18 @@ void feed_pieces(TimelineBuilder& builder, Sample* samples, uint32_t frames, Run
 }
 
 }  // namespace
+
+void timeline_builder_start(TimelineBuilder& builder, ScanTimeline& timeline, uint32_t sample_rate,
+                            uint64_t expected_frames) {
+    hdcd_decoder_init(builder.decoder, sample_rate);
+    builder.timeline = &timeline;
+    timeline.points.clear();
+    uint64_t spacing = sample_rate / TIMELINE_POINTS_PER_SECOND;
+    if (spacing == 0) spacing = 1;
+    const uint64_t spread = (expected_frames + TIMELINE_MAX_POINTS - 1) / TIMELINE_MAX_POINTS;
+    timeline.frames_per_point = spread > spacing ? spread : spacing;
+    open_point(builder);
+}
 
 void timeline_builder_feed(TimelineBuilder& builder, int32_t* samples, uint32_t frames) {
     feed_pieces(builder, samples, frames, hdcd_decoder_process);
