@@ -8,30 +8,44 @@
 #include "audio_io/flac_suffix.h"
 #include "hdcd/hdcd_scanner.h"
 #include "hdcd/hdcd_summary.h"
+#include "operations/input_scan.h"
 #include "audio_io/block_size.h"
 #include "audio_io/input_source.h"
 #include "console/shared_messages.h"
 
 namespace {
 
+struct CheckState {
+    const HdcdScanner* scanner;
+    int result;  // the verdict once the scan stopped early
+};
+
+// Stops the scan after the first block that shows a valid packet.
+bool check_after_block(void* context, int32_t* /*samples*/, uint32_t /*frames*/) {
+    CheckState& check = *static_cast<CheckState*>(context);
+    HdcdSummary summary;
+    hdcd_scanner_summary(*check.scanner, summary);
+    if (summary.hdcd_found) {
+        check.result = HDCD_CHECK_FOUND;
+        return false;
+    }
+    // Tested only after the block was scanned, so that a detection made in
+    // the same block is never thrown away.
+    if (cancel_is_requested()) {
+        check.result = HDCD_CHECK_CANCELLED;
+        return false;
+    }
+    return true;
+}
+
 // Reads blocks until the first one after which a valid packet has been seen.
 int check_blocks(InputSource& source, int32_t* block) {
     HdcdScanner scanner;
-    hdcd_scanner_init(scanner, source.sample_rate, source.valid_bits);
-    HdcdSummary summary;
-    for (;;) {
-        const uint32_t frames = input_source_read(source, block, BLOCK_FRAMES);
-        if (frames == 0) {
-            if (input_source_failed(source)) return HDCD_CHECK_FAILED;
-            hdcd_scanner_summary(scanner, summary);
-            return summary.hdcd_found ? HDCD_CHECK_FOUND : HDCD_CHECK_ABSENT;
-        }
-        hdcd_scanner_process(scanner, block, frames);
-        hdcd_scanner_summary(scanner, summary);
-        if (summary.hdcd_found) return HDCD_CHECK_FOUND;
-        // Tested only after the block was scanned, so that a detection made in
-        // the same block is never thrown away.
-        if (cancel_is_requested()) return HDCD_CHECK_CANCELLED;
+    CheckState check = {&scanner, HDCD_CHECK_ABSENT};
+    switch (input_scan_run(source, block, scanner, {check_after_block, &check})) {
+        case INPUT_SCAN_STOPPED: return check.result;
+        case INPUT_SCAN_FAILED: return HDCD_CHECK_FAILED;
+        default: return HDCD_CHECK_ABSENT;  // every block was looked at after it was scanned
     }
 }
 
