@@ -5,10 +5,16 @@
 std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files) {
     std::map<std::string, BatchAlbum> by_folder;
     for (const BatchFile& file : files) {
-        if (!file.audio || !file.scanned) continue;
+        const bool walk_error = !file.audio && file.status == BATCH_STATUS_ERROR;
+        if (!file.scanned || !(file.audio || walk_error)) continue;
         const std::string folder = batch_file_folder(file);
         BatchAlbum& album = by_folder[folder];
         album.path = folder;
+        if (walk_error) {
+            // A folder or entry that could not be read: an error of the album, not a track.
+            album.errors += 1;
+            continue;
+        }
         album.tracks += 1;
         switch (file.status) {
             case BATCH_STATUS_HDCD: album.hdcd += 1; break;
@@ -24,6 +30,7 @@ std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files) {
 }
 
 const char* album_verdict(const BatchAlbum& album) {
+    if (album.tracks == 0) return "unreadable";
     if (album.hdcd != 0) return "HDCD";
     if (album.signalling_only != 0) return "HDCD signalling only";
     return "not HDCD";
@@ -35,7 +42,11 @@ void totals_from_results(const std::vector<BatchFile>& files, const std::vector<
     totals.bytes_read = 0;
     for (const BatchFile& file : files) {
         if (!file.audio) {
-            totals.skipped += 1;
+            if (file.status == BATCH_STATUS_ERROR) {
+                totals.errors += 1;
+            } else {
+                totals.skipped += 1;
+            }
             continue;
         }
         if (!file.scanned) continue;

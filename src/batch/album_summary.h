@@ -13,17 +13,17 @@ struct BatchAlbum {
     uint32_t hdcd;
     uint32_t signalling_only;
     uint32_t none;
-    uint32_t errors;
+    uint32_t errors;            // tracks that could not be read, and entries of the folder the walk could not read
 };
 
 struct BatchTotals {
     uint64_t files;             // audio files read (or failed)
-    uint64_t skipped;           // other files
+    uint64_t skipped;           // other files, and entries skipped unopened
     uint64_t albums;
     uint64_t hdcd_albums;
     uint64_t hdcd_tracks;
     uint64_t signalling_only_tracks;
-    uint64_t errors;
+    uint64_t errors;            // audio files that could not be read, and entries the walk could not read
     uint64_t bytes_read;
     double elapsed_seconds;
     bool cancelled;
@@ -32,7 +32,8 @@ struct BatchTotals {
 // The albums of the scanned audio files, sorted by path.
 std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files);
 
-// "HDCD", "HDCD signalling only" or "not HDCD".
+// "HDCD", "HDCD signalling only", "not HDCD", or "unreadable" for a folder
+// whose entries could not be read and that has no track.
 const char* album_verdict(const BatchAlbum& album);
 
 void totals_from_results(const std::vector<BatchFile>& files, const std::vector<BatchAlbum>& albums,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "batch/file_decode.h"
+#include "batch/worker_pool.h"
 #include "console/console.h"
 
 namespace {
@@ -172,4 +173,14 @@ void batch_print_actions(const BatchActionCounts& counts, const char* output_dir
                     static_cast<unsigned long long>(counts.decoded), static_cast<unsigned long long>(counts.copied),
                     static_cast<unsigned long long>(counts.exists), static_cast<unsigned long long>(counts.skipped),
                     static_cast<unsigned long long>(counts.failed));
+}
+
+void batch_print_no_worker(const WorkerPoolOutcome& pool) {
+    print_to_stream(stderr, "Error: the system refused to start a worker thread (%s); nothing was read.\n",
+                    pool.thread_error);
+}
+
+void batch_print_fewer_workers(const WorkerPoolOutcome& pool) {
+    print_to_stream(stderr, "Note: the system started %u of %u worker threads (%s); the run went on with %u.\n",
+                    pool.started, pool.wanted, pool.thread_error, pool.started);
 }

@@ -70,3 +70,11 @@ void batch_print_disk_full(const BatchActionCounts& counts);
 
 // "Decode into DIR: 3 decoded, 10 copied, 0 exist, 2 skipped, 0 failed" on stdout.
 void batch_print_actions(const BatchActionCounts& counts, const char* output_dir, bool dry_run);
+
+struct WorkerPoolOutcome;
+
+// Not one worker thread could be started: the one line of a run that stops.
+void batch_print_no_worker(const WorkerPoolOutcome& pool);
+
+// Fewer worker threads than asked for were started; the run went on with them.
+void batch_print_fewer_workers(const WorkerPoolOutcome& pool);

@@ -8,11 +8,13 @@ const char* batch_status_name(int32_t status) {
         case BATCH_STATUS_SIGNALLING_ONLY: return "signalling-only";
         case BATCH_STATUS_ERROR: return "error";
         case BATCH_STATUS_OTHER: return "other";
+        case BATCH_STATUS_SKIPPED: return "skipped";
         default: return "none";
     }
 }
 
 std::string batch_file_folder(const BatchFile& file) {
+    if (file.folder) return file.path;
     size_t end = file.path.size();
     while (end > 0 && !platform_is_path_separator(file.path[end - 1])) --end;
     if (end == 0) return ".";
@@ -26,5 +28,6 @@ double batch_file_seconds(const BatchFile& file) {
 
 bool batch_file_reported(const BatchFile& file, bool with_actions) {
     if (!file.scanned) return false;
+    if (file.status == BATCH_STATUS_SKIPPED || file.status == BATCH_STATUS_ERROR) return true;
     return file.audio || (with_actions && !file.action.empty());
 }

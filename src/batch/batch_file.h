@@ -19,6 +19,7 @@ enum BatchStatus {
     BATCH_STATUS_HDCD = 2,             // Peak Extend or a gain code other than 0: decoding changes the audio
     BATCH_STATUS_ERROR = 3,            // could not be read to its end
     BATCH_STATUS_OTHER = 4,            // not an audio file (decode --copy-others copies it)
+    BATCH_STATUS_SKIPPED = 5,          // never opened: a pipe, socket, device, dangling link, system file...
 };
 
 struct BatchFile {
@@ -28,6 +29,8 @@ struct BatchFile {
     bool audio;                // taken by its suffix (.wav or .flac, any letter case)
     int32_t input_kind;        // INPUT_KIND_WAV or INPUT_KIND_FLAC
     bool scanned;              // read to its end or failed; false while pending or when abandoned
+    bool folder;               // a folder whose entries could not be read: an error of its own album
+    const char* skip_reason;   // BATCH_STATUS_SKIPPED: why ("named pipe", "macOS resource file", ...)
 
     int32_t status;            // BatchStatus
     std::string error;         // the reader's message for BATCH_STATUS_ERROR
@@ -46,13 +49,15 @@ struct BatchFile {
     std::string output;        // the path written or that would be written; empty when none
 };
 
-// "hdcd", "signalling-only", "none", "error" or "other".
+// "hdcd", "signalling-only", "none", "error", "other" or "skipped".
 const char* batch_status_name(int32_t status);
 
-// The folder part of the path ("." when it has none): the album the file belongs to.
+// The album the entry belongs to: the folder part of the path ("." when it has
+// none), or for a folder that could not be read the folder itself.
 std::string batch_file_folder(const BatchFile& file);
 
-// True for the files the reports list: audio files that were read (or failed),
+// True for the entries the reports list: audio files that were read (or failed),
+// entries of the walk that failed or were skipped for a reason of their own,
 // and with actions also the other files decode did something with.
 bool batch_file_reported(const BatchFile& file, bool with_actions);
 

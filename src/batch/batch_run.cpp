@@ -19,6 +19,7 @@
 #include "console/console.h"
 #include "console/shared_messages.h"
 #include "platform/file_paths.h"
+#include "platform/interrupt.h"
 #include "platform/processor_count.h"
 #include "platform/system_info.h"
 
@@ -140,13 +141,13 @@ int batch_run(const BatchOptions& options) {
     collection_finish(collection);
     if (!probe_reports(options)) return 1;
 
-    // Loaded once here: the workers then only use the bound entry points.
+    // Loaded once here, before any worker starts, whenever an input or an
+    // output needs it: the workers then only use the bound entry points.
+    bool flac_needed = decode && options.output_format == OUTPUT_KIND_FLAC;
     for (const BatchFile& file : collection.files) {
-        if (file.audio && file.input_kind == INPUT_KIND_FLAC) {
-            flac_library_load();
-            break;
-        }
+        if (file.audio && file.input_kind == INPUT_KIND_FLAC) flac_needed = true;
     }
+    if (flac_needed) flac_library_load();
 
     const uint32_t jobs = options.jobs != 0 ? options.jobs : platform_logical_processor_count();
     std::atomic<bool> disk_full{false};
@@ -164,8 +165,13 @@ int batch_run(const BatchOptions& options) {
     work.counters.bytes_done.store(0);
     if (decode) decode_mark_output_clashes(collection.files, work.plan);
     for (size_t i = 0; i < collection.files.size(); ++i) {
-        const BatchFile& file = collection.files[i];
+        BatchFile& file = collection.files[i];
         if (!file.scanned && (file.audio || (decode && options.copy_others))) work.order.push_back(i);
+        // What the walk left alone is neither decoded nor copied.
+        if (decode && file.action.empty() && file.status == BATCH_STATUS_SKIPPED) {
+            file.action = std::string("skipped: ") + file.skip_reason;
+        }
+        if (decode && file.action.empty() && file.status == BATCH_STATUS_ERROR) file.action = "failed: " + file.error;
     }
     BatchProgressLine& line = work.progress;
     line.shown = !options.quiet && platform_stderr_is_terminal();
@@ -181,11 +187,21 @@ int batch_run(const BatchOptions& options) {
     cancel_reset();
     cancel_install_handler();
     const WorkerTask task = {work_on_file, &work, draw_progress, &disk_full};
-    if (!worker_pool_run(jobs, work.order.size(), task)) {
+    WorkerPoolOutcome pool{};
+    const int pool_result = worker_pool_run(jobs, work.order.size(), task, pool);
+    if (pool_result == WORKER_POOL_NO_MEMORY) {
         print_out_of_memory();
         return 1;
     }
+    if (pool_result == WORKER_POOL_NO_THREAD) {
+        batch_print_no_worker(pool);
+        return 1;
+    }
     batch_progress_clear(line);
+    if (pool.started < pool.wanted) batch_print_fewer_workers(pool);
+    // The work is over: a further Ctrl+C no longer ends the process, so that
+    // the reports below are always completed rather than left half-written.
+    platform_ignore_interrupt();
 
     const std::vector<BatchAlbum> albums = albums_from_files(collection.files);
     BatchTotals totals{};

@@ -1,7 +1,8 @@
 #include "batch/collection.h"
 
 #include <algorithm>
-#include <string>
+#include <cstring>
+#include <numeric>
 
 #include "audio_io/flac_suffix.h"
 #include "audio_io/input_source.h"
@@ -9,6 +10,19 @@
 #include "platform/directory_listing.h"
 
 namespace {
+
+// The walk of one PATH argument.
+struct Walk {
+    BatchCollection* collection;
+    size_t relative_start;
+    uint32_t argument;
+    std::vector<PlatformFolder> open;   // the folders from the PATH down to the one being listed
+};
+
+void push_entry(Walk& walk, const PlatformFolder& holder, const std::string& name, BatchFile file) {
+    walk.collection->keys.push_back({holder.volume, holder.index, name, walk.argument});
+    walk.collection->files.push_back(std::move(file));
+}
 
 // An entry of the collection as found, before anything is read.
 BatchFile found_entry(std::string path, size_t relative_start) {
@@ -20,7 +34,26 @@ BatchFile found_entry(std::string path, size_t relative_start) {
     return file;
 }
 
-void add_file(BatchCollection& collection, std::string path, size_t relative_start, uint64_t size) {
+bool equal_folded(const std::string& name, const char* other) {
+    if (name.size() != strlen(other)) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char a = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+        if (a != other[i]) return false;
+    }
+    return true;
+}
+
+// Files that other systems leave beside the music, which are never audio:
+// macOS keeps a resource file "._NAME" for NAME on foreign disks.
+const char* system_file_reason(const std::string& name, bool hidden_system) {
+    if (name.compare(0, 2, "._") == 0) return "macOS resource file";
+    for (const char* known : {".ds_store", "thumbs.db", "ehthumbs.db", "desktop.ini", ".directory", "icon\r"}) {
+        if (equal_folded(name, known)) return "hidden system file";
+    }
+    return hidden_system ? "hidden system file" : nullptr;
+}
+
+BatchFile file_entry(std::string path, size_t relative_start, uint64_t size) {
     BatchFile file = found_entry(std::move(path), relative_start);
     file.file_size = size;
     if (has_flac_suffix(file.path.c_str())) {
@@ -30,39 +63,117 @@ void add_file(BatchCollection& collection, std::string path, size_t relative_sta
         file.audio = true;
         file.input_kind = INPUT_KIND_WAV;
     }
-    collection.files.push_back(std::move(file));
+    return file;
 }
 
-// A folder that cannot be listed is reported as an unreadable entry of its own.
-void add_unreadable_folder(BatchCollection& collection, const std::string& path, size_t relative_start,
-                           const char* reason) {
-    BatchFile file = found_entry(path, relative_start);
-    file.audio = true;
+BatchFile skipped_entry(std::string path, size_t relative_start, const char* reason) {
+    BatchFile file = found_entry(std::move(path), relative_start);
     file.scanned = true;
+    file.status = BATCH_STATUS_SKIPPED;
+    file.skip_reason = reason;
+    return file;
+}
+
+// An entry the walk could not inspect, or a folder it could not read: an
+// error in the report and the exit status, counted as neither track nor file.
+BatchFile failed_entry(std::string path, size_t relative_start, bool folder, const char* what, const char* reason) {
+    BatchFile file = found_entry(std::move(path), relative_start);
+    file.scanned = true;
+    file.folder = folder;
     file.status = BATCH_STATUS_ERROR;
     char text[320];
-    format_to_buffer(text, sizeof text, "cannot read the folder (%s)", reason);
+    format_to_buffer(text, sizeof text, "%s (%s)", what, reason);
     file.error = text;
-    collection.files.push_back(std::move(file));
+    return file;
 }
 
-void walk_folder(BatchCollection& collection, const std::string& folder, size_t relative_start) {
+const char* special_reason(int32_t kind) {
+    switch (kind) {
+        case PLATFORM_ENTRY_PIPE: return "named pipe";
+        case PLATFORM_ENTRY_SOCKET: return "socket";
+        case PLATFORM_ENTRY_DEVICE: return "device";
+        case PLATFORM_ENTRY_DANGLING_LINK: return "link to nothing";
+        case PLATFORM_ENTRY_FOLDER_LINK: return "link to a folder (not followed)";
+        default: return "neither file nor folder";
+    }
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    if (folder.empty() || platform_is_path_separator(folder.back())) return folder + name;
+    return folder + platform_path_separator() + name;
+}
+
+void walk_folder(Walk& walk, const std::string& path) {
+    const PlatformFolder folder = walk.open.back();  // a copy: the list grows below
     std::vector<PlatformDirectoryEntry> entries;
     char error_text[256] = "";
-    if (!platform_list_directory(folder.c_str(), entries, error_text, sizeof error_text)) {
-        add_unreadable_folder(collection, folder, relative_start, error_text);
+    if (!platform_folder_list(folder, entries, error_text, sizeof error_text)) {
+        // Keyed by its own identity, so that two spellings of it count once.
+        walk.collection->keys.push_back({folder.volume, folder.index, "", walk.argument});
+        walk.collection->files.push_back(
+            failed_entry(path, walk.relative_start, true, "cannot read the folder", error_text));
         return;
     }
-    std::string prefix = folder;
-    if (!prefix.empty() && !platform_is_path_separator(prefix.back())) prefix += platform_path_separator();
     for (const PlatformDirectoryEntry& entry : entries) {
+        const std::string child = joined(path, entry.name);
         if (entry.kind == PLATFORM_ENTRY_DIRECTORY) {
-            walk_folder(collection, prefix + entry.name, relative_start);
-        } else if (entry.kind == PLATFORM_ENTRY_FILE) {
-            add_file(collection, prefix + entry.name, relative_start, entry.size);
+            PlatformFolder opened;
+            if (!platform_folder_open_child(folder, entry.name, opened, error_text, sizeof error_text)) {
+                BatchFile failed = failed_entry(child, walk.relative_start, true, "cannot read the folder", error_text);
+                push_entry(walk, folder, entry.name, std::move(failed));
+                continue;
+            }
+            const bool loop = std::any_of(walk.open.begin(), walk.open.end(), [&](const PlatformFolder& above) {
+                return above.volume == opened.volume && above.index == opened.index;
+            });
+            if (loop) {
+                platform_folder_close(opened);
+                push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, "a folder above it again"));
+                continue;
+            }
+            walk.open.push_back(opened);
+            walk_folder(walk, child);
+            platform_folder_close(walk.open.back());
+            walk.open.pop_back();
+        } else if (entry.kind == PLATFORM_ENTRY_UNREADABLE) {
+            BatchFile failed = failed_entry(child, walk.relative_start, false, "cannot inspect", entry.error.c_str());
+            push_entry(walk, folder, entry.name, std::move(failed));
+        } else if (entry.kind != PLATFORM_ENTRY_FILE) {
+            push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, special_reason(entry.kind)));
+        } else if (const char* reason = system_file_reason(entry.name, entry.hidden_system)) {
+            BatchFile file = file_entry(child, walk.relative_start, entry.size);
+            // A hidden system file that is audio by its name is read as audio.
+            const bool resource = strcmp(reason, "macOS resource file") == 0;
+            if (!resource && file.audio) {
+                push_entry(walk, folder, entry.name, std::move(file));
+            } else {
+                push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, reason));
+            }
+        } else {
+            push_entry(walk, folder, entry.name, file_entry(child, walk.relative_start, entry.size));
         }
-        // Devices, pipes and links to folders found in a folder are never opened.
     }
+}
+
+// The path with repeated separators and "." folders left out ("coll//A/./x"
+// is "coll/A/x"), so that one place has one spelling below each PATH.
+std::string tidy_path(const std::string& path) {
+    std::string tidy;
+    size_t i = 0;
+    // A leading pair of separators (a network path on Windows) is kept.
+    while (i < path.size() && platform_is_path_separator(path[i]) && i < 2) tidy += path[i++];
+    if (tidy.size() == 2 && platform_path_separator() == '/') tidy.resize(1);
+    while (i < path.size()) {
+        size_t end = i;
+        while (end < path.size() && !platform_is_path_separator(path[end])) ++end;
+        const std::string part = path.substr(i, end - i);
+        if (!part.empty() && part != ".") {
+            if (!tidy.empty() && !platform_is_path_separator(tidy.back())) tidy += platform_path_separator();
+            tidy += part;
+        }
+        i = end + 1;
+    }
+    return tidy.empty() ? std::string(".") : tidy;
 }
 
 }  // namespace
@@ -74,30 +185,74 @@ bool collection_add_path(BatchCollection& collection, const char* path, char* er
         format_to_buffer(error_text, error_capacity, "No such file or folder: %s", path);
         return false;
     }
-    const std::string text = path;
+    if (kind != PLATFORM_ENTRY_FILE && kind != PLATFORM_ENTRY_DIRECTORY) {
+        // Reading a pipe or a device may never end: refused before anything is read.
+        format_to_buffer(error_text, error_capacity, "not a file or folder (%s): %s", special_reason(kind), path);
+        return false;
+    }
+    const uint32_t argument = static_cast<uint32_t>(collection.keys.empty() ? 0 : collection.keys.back().argument + 1);
+    const std::string text = tidy_path(path);
+    char reason[256] = "";
     if (kind == PLATFORM_ENTRY_DIRECTORY) {
         size_t relative_start = text.size();
-        if (relative_start > 0 && !platform_is_path_separator(text.back())) relative_start += 1;
-        walk_folder(collection, text, relative_start);
+        if (!platform_is_path_separator(text.back())) relative_start += 1;
+        Walk walk = {&collection, relative_start, argument, {}};
+        PlatformFolder root;
+        if (!platform_folder_open(text.c_str(), root, reason, sizeof reason)) {
+            collection.keys.push_back({0, 0, text, argument});
+            collection.files.push_back(failed_entry(text, relative_start, true, "cannot read the folder", reason));
+            return true;
+        }
+        walk.open.push_back(root);
+        walk_folder(walk, text);
+        platform_folder_close(walk.open.back());
         return true;
     }
-    // A file (or a pipe) named on the command line is read as it is.
+    // A file named on the command line: keyed by the folder that holds it.
     size_t name_start = text.size();
     while (name_start > 0 && !platform_is_path_separator(text[name_start - 1])) --name_start;
-    add_file(collection, text, name_start, size);
+    const std::string holder_path = name_start == 0 ? std::string(".") : text.substr(0, name_start);
+    PlatformFolder holder;
+    CollectionKey key = {0, 0, text, argument};
+    if (platform_folder_open(holder_path.c_str(), holder, reason, sizeof reason)) {
+        key = {holder.volume, holder.index, text.substr(name_start), argument};
+        platform_folder_close(holder);
+    }
+    collection.keys.push_back(key);
+    collection.files.push_back(file_entry(text, name_start, size));
     return true;
 }
 
 void collection_finish(BatchCollection& collection) {
     std::vector<BatchFile>& files = collection.files;
-    // A file found under two PATHs (one inside the other) is kept once, below
-    // the outer one, whatever the order of the arguments.
-    std::sort(files.begin(), files.end(), [](const BatchFile& a, const BatchFile& b) {
-        return a.path != b.path ? a.path < b.path : a.relative_start < b.relative_start;
+    const std::vector<CollectionKey>& keys = collection.keys;
+    // An entry found more than once is kept below the outer PATH (the longest
+    // part below it), then as found under the first PATH given.
+    std::vector<size_t> order(files.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    const auto below = [&](size_t i) { return files[i].path.size() - files[i].relative_start; };
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const CollectionKey& x = keys[a];
+        const CollectionKey& y = keys[b];
+        if (x.volume != y.volume) return x.volume < y.volume;
+        if (x.index != y.index) return x.index < y.index;
+        if (x.name != y.name) return x.name < y.name;
+        if (below(a) != below(b)) return below(a) > below(b);
+        return x.argument < y.argument;
     });
-    files.erase(std::unique(files.begin(), files.end(),
-                            [](const BatchFile& a, const BatchFile& b) { return a.path == b.path; }),
-                files.end());
+    std::vector<BatchFile> kept;
+    kept.reserve(files.size());
+    for (size_t n = 0; n < order.size(); ++n) {
+        const CollectionKey& key = keys[order[n]];
+        if (n > 0) {
+            const CollectionKey& last = keys[order[n - 1]];
+            if (key.volume == last.volume && key.index == last.index && key.name == last.name) continue;
+        }
+        kept.push_back(std::move(files[order[n]]));
+    }
+    std::sort(kept.begin(), kept.end(), [](const BatchFile& a, const BatchFile& b) { return a.path < b.path; });
+    files = std::move(kept);
+    collection.keys.clear();
     collection.audio_files = 0;
     collection.audio_bytes = 0;
     collection.other_files = 0;
@@ -105,7 +260,7 @@ void collection_finish(BatchCollection& collection) {
         if (file.audio) {
             collection.audio_files += 1;
             collection.audio_bytes += file.file_size;
-        } else {
+        } else if (file.status == BATCH_STATUS_NONE) {
             collection.other_files += 1;
         }
     }

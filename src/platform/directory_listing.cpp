@@ -34,21 +34,70 @@ int32_t platform_path_kind(const char* path, uint64_t& size) {
         return PLATFORM_ENTRY_MISSING;
     }
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return PLATFORM_ENTRY_DIRECTORY;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return PLATFORM_ENTRY_OTHER;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return PLATFORM_ENTRY_DEVICE;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return PLATFORM_ENTRY_FILE;
 }
 
-bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntry>& entries, char* error_text,
-                             size_t error_capacity) {
-    entries.clear();
-    std::wstring pattern;
-    if (!windows_extended_wide_path(path, pattern)) {
+namespace {
+
+bool open_wide_folder(const std::wstring& wide, PlatformFolder& folder, char* error_text, size_t error_capacity) {
+    folder = PlatformFolder{};
+    folder.descriptor = -1;
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        describe_error(GetLastError(), error_text, error_capacity);
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    CloseHandle(handle);
+    if (!known || !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        describe_error(known ? ERROR_DIRECTORY : GetLastError(), error_text, error_capacity);
+        return false;
+    }
+    folder.wide_path = wide;
+    folder.volume = information.dwVolumeSerialNumber;
+    folder.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
+}
+
+std::wstring child_path(const std::wstring& folder, const wchar_t* name) {
+    std::wstring path = folder;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path + name;
+}
+
+}  // namespace
+
+bool platform_folder_open(const char* path, PlatformFolder& folder, char* error_text, size_t error_capacity) {
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) {
+        folder = PlatformFolder{};
+        folder.descriptor = -1;
         describe_error(ERROR_INVALID_NAME, error_text, error_capacity);
         return false;
     }
-    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
-    pattern += L'*';
+    return open_wide_folder(wide, folder, error_text, error_capacity);
+}
+
+bool platform_folder_open_child(const PlatformFolder& parent, const std::string& name, PlatformFolder& folder,
+                                char* error_text, size_t error_capacity) {
+    std::wstring wide_name;
+    if (!windows_wide_path(name.c_str(), wide_name)) {
+        folder = PlatformFolder{};
+        folder.descriptor = -1;
+        describe_error(ERROR_INVALID_NAME, error_text, error_capacity);
+        return false;
+    }
+    return open_wide_folder(child_path(parent.wide_path, wide_name.c_str()), folder, error_text, error_capacity);
+}
+
+bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDirectoryEntry>& entries,
+                          char* error_text, size_t error_capacity) {
+    entries.clear();
+    const std::wstring pattern = child_path(folder.wide_path, L"*");
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -64,14 +113,27 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
         windows_utf8_text(found.cFileName, entry.name);
         entry.size = 0;
         const DWORD attributes = found.dwFileAttributes;
+        entry.hidden_system = (attributes & FILE_ATTRIBUTE_HIDDEN) && (attributes & FILE_ATTRIBUTE_SYSTEM);
+        WIN32_FILE_ATTRIBUTE_DATA target;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             // A junction or a folder link is not followed.
-            entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PLATFORM_ENTRY_OTHER : PLATFORM_ENTRY_DIRECTORY;
+            entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PLATFORM_ENTRY_FOLDER_LINK
+                                                                     : PLATFORM_ENTRY_DIRECTORY;
         } else if (attributes & FILE_ATTRIBUTE_DEVICE) {
-            entry.kind = PLATFORM_ENTRY_OTHER;
-        } else {
+            entry.kind = PLATFORM_ENTRY_DEVICE;
+        } else if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             entry.kind = PLATFORM_ENTRY_FILE;
             entry.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        } else if (GetFileAttributesExW(child_path(folder.wide_path, found.cFileName).c_str(), GetFileExInfoStandard,
+                                        &target)) {
+            // A link to a file is read like the file.
+            entry.kind = (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PLATFORM_ENTRY_FOLDER_LINK
+                                                                              : PLATFORM_ENTRY_FILE;
+            if (entry.kind == PLATFORM_ENTRY_FILE) {
+                entry.size = (static_cast<uint64_t>(target.nFileSizeHigh) << 32) | target.nFileSizeLow;
+            }
+        } else {
+            entry.kind = PLATFORM_ENTRY_DANGLING_LINK;
         }
         entries.push_back(entry);
     } while (FindNextFileW(search, &found));
@@ -82,6 +144,10 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
     }
     FindClose(search);
     return ok;
+}
+
+void platform_folder_close(PlatformFolder& folder) {
+    folder.wide_path.clear();
 }
 
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity) {
@@ -110,6 +176,8 @@ bool platform_is_path_separator(char c) {
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -119,29 +187,73 @@ void describe_errno(int code, char* error_text, size_t error_capacity) {
     snprintf(error_text, error_capacity, "error %d: %s", code, strerror(code));
 }
 
+// The kind of what a stat result describes, a link's target included.
+int32_t kind_of(const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) return PLATFORM_ENTRY_DIRECTORY;
+    if (S_ISREG(status.st_mode)) return PLATFORM_ENTRY_FILE;
+    if (S_ISFIFO(status.st_mode)) return PLATFORM_ENTRY_PIPE;
+    if (S_ISSOCK(status.st_mode)) return PLATFORM_ENTRY_SOCKET;
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return PLATFORM_ENTRY_DEVICE;
+    return PLATFORM_ENTRY_OTHER;
+}
+
+bool take_open_folder(int descriptor, PlatformFolder& folder, char* error_text, size_t error_capacity) {
+    if (descriptor < 0) {
+        describe_errno(errno, error_text, error_capacity);
+        return false;
+    }
+    struct stat status;
+    if (fstat(descriptor, &status) != 0) {
+        describe_errno(errno, error_text, error_capacity);
+        close(descriptor);
+        return false;
+    }
+    folder.descriptor = descriptor;
+    folder.volume = static_cast<uint64_t>(status.st_dev);
+    folder.index = static_cast<uint64_t>(status.st_ino);
+    return true;
+}
+
 }  // namespace
 
 int32_t platform_path_kind(const char* path, uint64_t& size) {
     size = 0;
     struct stat status;
     if (stat(path, &status) != 0) return PLATFORM_ENTRY_MISSING;
-    if (S_ISDIR(status.st_mode)) return PLATFORM_ENTRY_DIRECTORY;
-    if (!S_ISREG(status.st_mode)) return PLATFORM_ENTRY_OTHER;
-    size = static_cast<uint64_t>(status.st_size);
-    return PLATFORM_ENTRY_FILE;
+    const int32_t kind = kind_of(status);
+    if (kind == PLATFORM_ENTRY_FILE) size = static_cast<uint64_t>(status.st_size);
+    return kind;
 }
 
-bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntry>& entries, char* error_text,
-                             size_t error_capacity) {
+bool platform_folder_open(const char* path, PlatformFolder& folder, char* error_text, size_t error_capacity) {
+    folder = PlatformFolder{};
+    folder.descriptor = -1;
+    return take_open_folder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder, error_text, error_capacity);
+}
+
+bool platform_folder_open_child(const PlatformFolder& parent, const std::string& name, PlatformFolder& folder,
+                                char* error_text, size_t error_capacity) {
+    folder = PlatformFolder{};
+    folder.descriptor = -1;
+    const int descriptor = openat(static_cast<int>(parent.descriptor), name.c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return take_open_folder(descriptor, folder, error_text, error_capacity);
+}
+
+bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDirectoryEntry>& entries,
+                          char* error_text, size_t error_capacity) {
     entries.clear();
-    DIR* directory = opendir(path);
+    const int at = static_cast<int>(folder.descriptor);
+    // The listing reads through a copy of the descriptor, which it closes;
+    // the folder's own stays open for the inspections relative to it.
+    const int own = dup(at);
+    DIR* directory = own < 0 ? nullptr : fdopendir(own);
     if (directory == nullptr) {
-        describe_errno(errno, error_text, error_capacity);
+        const int code = errno;
+        if (own >= 0) close(own);
+        describe_errno(code, error_text, error_capacity);
         return false;
     }
-    std::string full = path;
-    if (full.empty() || full.back() != '/') full += '/';
-    const size_t base_length = full.size();
     for (;;) {
         errno = 0;
         const dirent* item = readdir(directory);
@@ -150,23 +262,23 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
         PlatformDirectoryEntry entry;
         entry.name = item->d_name;
         entry.size = 0;
-        full.resize(base_length);
-        full += item->d_name;
+        entry.hidden_system = false;
         struct stat status;
-        if (lstat(full.c_str(), &status) != 0) {
-            entry.kind = PLATFORM_ENTRY_OTHER;
-        } else if (S_ISDIR(status.st_mode)) {
-            entry.kind = PLATFORM_ENTRY_DIRECTORY;
-        } else if (S_ISREG(status.st_mode)) {
-            entry.kind = PLATFORM_ENTRY_FILE;
-            entry.size = static_cast<uint64_t>(status.st_size);
-        } else if (S_ISLNK(status.st_mode) && stat(full.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-            // A link to a file is read like the file; a link to a folder is not followed.
-            entry.kind = PLATFORM_ENTRY_FILE;
-            entry.size = static_cast<uint64_t>(status.st_size);
+        if (fstatat(at, item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            entry.kind = PLATFORM_ENTRY_UNREADABLE;
+            char reason[160];
+            describe_errno(errno, reason, sizeof reason);
+            entry.error = reason;
+        } else if (!S_ISLNK(status.st_mode)) {
+            entry.kind = kind_of(status);
+        } else if (fstatat(at, item->d_name, &status, 0) != 0) {
+            entry.kind = PLATFORM_ENTRY_DANGLING_LINK;
         } else {
-            entry.kind = PLATFORM_ENTRY_OTHER;
+            // A link to a file is read like the file; a link to a folder is not followed.
+            entry.kind = kind_of(status);
+            if (entry.kind == PLATFORM_ENTRY_DIRECTORY) entry.kind = PLATFORM_ENTRY_FOLDER_LINK;
         }
+        if (entry.kind == PLATFORM_ENTRY_FILE) entry.size = static_cast<uint64_t>(status.st_size);
         entries.push_back(entry);
     }
     const int code = errno;
@@ -176,6 +288,11 @@ bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntr
         return false;
     }
     return true;
+}
+
+void platform_folder_close(PlatformFolder& folder) {
+    if (folder.descriptor >= 0) close(static_cast<int>(folder.descriptor));
+    folder.descriptor = -1;
 }
 
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity) {

@@ -8,28 +8,55 @@
 #include <vector>
 
 enum PlatformEntryKind {
-    PLATFORM_ENTRY_MISSING = 0,    // nothing there (or it cannot be inspected)
-    PLATFORM_ENTRY_FILE = 1,       // a regular file, or a link to one
-    PLATFORM_ENTRY_DIRECTORY = 2,  // a folder; in a listing never a link to one
-    PLATFORM_ENTRY_OTHER = 3,      // a device, pipe, socket, or a link to a folder in a listing
+    PLATFORM_ENTRY_MISSING = 0,        // nothing there (or it cannot be inspected)
+    PLATFORM_ENTRY_FILE = 1,           // a regular file, or a link to one
+    PLATFORM_ENTRY_DIRECTORY = 2,      // a folder; in a listing never a link to one
+    PLATFORM_ENTRY_OTHER = 3,          // something else, never read
+    PLATFORM_ENTRY_PIPE = 4,           // a named pipe (FIFO), or a link to one
+    PLATFORM_ENTRY_SOCKET = 5,         // a socket, or a link to one
+    PLATFORM_ENTRY_DEVICE = 6,         // a device, or a link to one
+    PLATFORM_ENTRY_DANGLING_LINK = 7,  // listings only: a link to nothing
+    PLATFORM_ENTRY_FOLDER_LINK = 8,    // listings only: a link to a folder (or a junction), not followed
+    PLATFORM_ENTRY_UNREADABLE = 9,     // listings only: the entry could not be inspected (error says why)
 };
 
 struct PlatformDirectoryEntry {
     std::string name;
     int32_t kind;
-    uint64_t size;  // bytes of a file, else 0
+    uint64_t size;        // bytes of a file, else 0
+    bool hidden_system;   // marked both hidden and system (Windows)
+    std::string error;    // PLATFORM_ENTRY_UNREADABLE: the system's reason
+};
+
+// A folder opened for a walk. Its entries are inspected, and its subfolders
+// opened, relative to it: a walk never hands the system a whole path that it
+// built, so depth and length of the tree do not matter.
+struct PlatformFolder {
+    int64_t descriptor;       // the open folder (POSIX); -1 when closed
+    std::wstring wide_path;   // the folder in the long wide form (Windows)
+    uint64_t volume;          // with index: the folder's identity on this machine
+    uint64_t index;
 };
 
 // What path names, following links (a link the user named is taken for what it
 // points at). size receives a file's length.
 int32_t platform_path_kind(const char* path, uint64_t& size);
 
-// The entries of the folder at path, without "." and "..", in the order the
-// system gives them. Links to folders are reported as PLATFORM_ENTRY_OTHER so
-// that a walk never follows them. False with the system's reason in error_text
-// when the folder cannot be read.
-bool platform_list_directory(const char* path, std::vector<PlatformDirectoryEntry>& entries, char* error_text,
-                             size_t error_capacity);
+// Opens the folder at path (following a link the user named). False with the
+// system's reason when it is not a folder or cannot be opened.
+bool platform_folder_open(const char* path, PlatformFolder& folder, char* error_text, size_t error_capacity);
+
+// Opens the subfolder `name` of parent, never through a link.
+bool platform_folder_open_child(const PlatformFolder& parent, const std::string& name, PlatformFolder& folder,
+                                char* error_text, size_t error_capacity);
+
+// The entries of the folder, without "." and "..", in the order the system
+// gives them, each inspected without following it further than to say what a
+// link points at. False with the system's reason when the folder cannot be read.
+bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDirectoryEntry>& entries,
+                          char* error_text, size_t error_capacity);
+
+void platform_folder_close(PlatformFolder& folder);
 
 // Creates the folder at path; true when it exists afterwards as a folder.
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity);

@@ -10,6 +10,10 @@ void platform_install_interrupt_handler(void (*handler)(int)) {
     signal(SIGINT, handler);
 }
 
+void platform_ignore_interrupt() {
+    signal(SIGINT, SIG_IGN);
+}
+
 #else
 
 void platform_install_interrupt_handler(void (*handler)(int)) {
@@ -19,6 +23,13 @@ void platform_install_interrupt_handler(void (*handler)(int)) {
     // SA_RESTART: an interrupted read or write resumes instead of failing, so a
     // cancel request never shows up as an I/O error in the middle of a block.
     action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void platform_ignore_interrupt() {
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 }
 
