@@ -1,23 +1,51 @@
 #include "batch/batch_console.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "batch/file_decode.h"
+#include "batch/name_text.h"
 #include "batch/worker_pool.h"
 #include "console/console.h"
+#include "platform/system_info.h"
 
 namespace {
 
-constexpr size_t PROGRESS_WIDTH = 110;   // the whole line, current file included
-constexpr size_t FILE_NAME_ROOM = 48;
+// A failure's reason as printed; a reason the failing call left empty is
+// still a line that says so.
+std::string reason_text(const std::string& reason) {
+    return reason.empty() ? "failed, and no reason was given" : name_console_text(reason);
+}
 
-// The end of a path that fits `room` bytes, cut at a character boundary.
-std::string tail_of(const std::string& path, size_t room) {
-    if (path.size() <= room) return path;
-    size_t start = path.size() - (room - 3);
-    while (start < path.size() && (static_cast<unsigned char>(path[start]) & 0xC0) == 0x80) ++start;
-    return "..." + path.substr(start);
+// The characters a terminal shows for UTF-8 text: one a code point.
+size_t shown_width(const std::string& text) {
+    size_t width = 0;
+    for (const char c : text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return width;
+}
+
+// The byte offset after the first `count` code points of text.
+size_t offset_of(const std::string& text, size_t count) {
+    size_t at = 0;
+    while (at < text.size() && count > 0) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+        --count;
+    }
+    return at;
+}
+
+// The name in at most `room` characters: when it is longer, its middle gives
+// way to "...", so that both the folder it starts with and the file name it
+// ends with stay in sight.
+std::string middle_shortened(const std::string& name, size_t room) {
+    const size_t width = shown_width(name);
+    if (width <= room) return name;
+    if (room < 8) return "";
+    const size_t head = (room - 3) / 2;
+    const size_t tail = room - 3 - head;
+    return name.substr(0, offset_of(name, head)) + "..." + name.substr(offset_of(name, width - tail));
 }
 
 }  // namespace
@@ -59,19 +87,24 @@ void batch_progress_draw(BatchProgressLine& line) {
     format_bytes(read_text, sizeof read_text, bytes);
     format_bytes(rate_text, sizeof rate_text, static_cast<uint64_t>(rate));
     format_duration(left_text, sizeof left_text, left);
-    const size_t current = line.current->load(std::memory_order_relaxed);
-    const std::string name = current < line.files->size() ? tail_of((*line.files)[current].path, FILE_NAME_ROOM) : "";
-
-    char text[PROGRESS_WIDTH + 64];
-    int length = format_to_buffer(text, sizeof text, "\r%llu/%llu files, %s read, %s/s, %s left  %s",
+    char text[160];
+    int length = format_to_buffer(text, sizeof text, "%llu/%llu files, %s read, %s/s, %s left  ",
                                   static_cast<unsigned long long>(done),
-                                  static_cast<unsigned long long>(line.total_files), read_text, rate_text, left_text,
-                                  name.c_str());
+                                  static_cast<unsigned long long>(line.total_files), read_text, rate_text, left_text);
     if (length < 0) return;
-    if (static_cast<size_t>(length) >= sizeof text) length = static_cast<int>(sizeof text - 1);
-    std::string drawn(text, static_cast<size_t>(length));
-    if (drawn.size() < line.last_length) drawn.append(line.last_length - drawn.size(), ' ');
-    line.last_length = static_cast<size_t>(length);
+    // The line stays within the terminal's width (less the last column, where
+    // some terminals wrap), so that the next draw replaces it in place.
+    const size_t room = platform_stderr_columns() > 1 ? platform_stderr_columns() - 1 : 1;
+    std::string shown(text, std::min(static_cast<size_t>(length), sizeof text - 1));
+    if (shown.size() > room) shown.resize(room);
+    const size_t current = line.current->load(std::memory_order_relaxed);
+    if (current < line.files->size()) {
+        shown += middle_shortened(name_console_text((*line.files)[current].path), room - shown.size());
+    }
+    const size_t width = shown_width(shown);
+    std::string drawn = "\r" + shown;
+    if (width < line.last_length) drawn.append(line.last_length - width, ' ');
+    line.last_length = width;
     fwrite(drawn.data(), 1, drawn.size(), stderr);
     fflush(stderr);
 }
@@ -88,16 +121,17 @@ void batch_progress_clear(BatchProgressLine& line) {
 
 void batch_print_albums(const std::vector<BatchAlbum>& albums) {
     for (const BatchAlbum& album : albums) {
-        print_to_stdout("[%s] %s: %u tracks (%u hdcd, %u signalling-only, %u none, %u errors)\n",
-                        album_verdict(album), album.path.c_str(), album.tracks, album.hdcd, album.signalling_only,
-                        album.none, album.errors);
+        print_to_stdout("[%s] %s: %u %s (%u hdcd, %u signalling-only, %u none, %u errors)\n", album_verdict(album),
+                        name_console_text(album.path).c_str(), album.tracks, album.tracks == 1 ? "track" : "tracks",
+                        album.hdcd, album.signalling_only, album.none, album.errors);
     }
 }
 
 void batch_print_errors(const std::vector<BatchFile>& files) {
     for (const BatchFile& file : files) {
         if (file.scanned && file.status == BATCH_STATUS_ERROR) {
-            print_to_stream(stderr, "Error: %s: %s\n", file.path.c_str(), file.error.c_str());
+            print_to_stream(stderr, "Error: %s: %s\n", name_console_text(file.path).c_str(),
+                            reason_text(file.error).c_str());
         }
     }
 }
@@ -133,12 +167,15 @@ void batch_count_actions(const std::vector<BatchFile>& files, BatchActionCounts&
 void batch_print_plan(const std::vector<BatchFile>& files) {
     for (const BatchFile& file : files) {
         if (!file.scanned || file.action.empty()) continue;
+        const std::string action = name_console_text(file.action);
+        const std::string path = name_console_text(file.path);
+        const std::string output = name_console_text(file.output);
         if (file.output.empty() || batch_action_kind(file) == "failed") {
-            print_to_stdout("%s: %s\n", file.action.c_str(), file.path.c_str());
+            print_to_stdout("%s: %s\n", action.c_str(), path.c_str());
         } else if (file.action == "exists") {
-            print_to_stdout("exists: %s\n", file.output.c_str());
+            print_to_stdout("exists: %s\n", output.c_str());
         } else {
-            print_to_stdout("%s: %s -> %s\n", file.action.c_str(), file.path.c_str(), file.output.c_str());
+            print_to_stdout("%s: %s -> %s\n", action.c_str(), path.c_str(), output.c_str());
         }
     }
 }
@@ -148,7 +185,9 @@ void batch_print_action_failures(const std::vector<BatchFile>& files) {
         if (!file.scanned || file.status == BATCH_STATUS_ERROR || batch_action_kind(file) != "failed") continue;
         if (file.action == BATCH_DISK_FULL_ACTION) continue;  // said once for the whole run
         // The reason after "failed: ".
-        print_to_stream(stderr, "Error: %s: %s\n", file.path.c_str(), file.action.c_str() + file.action.find(':') + 2);
+        const size_t start = std::min(file.action.find(':') + 2, file.action.size());
+        print_to_stream(stderr, "Error: %s: %s\n", name_console_text(file.path).c_str(),
+                        reason_text(file.action.substr(start)).c_str());
     }
 }
 
@@ -160,19 +199,21 @@ void batch_print_disk_full(const BatchActionCounts& counts) {
 }
 
 void batch_print_actions(const BatchActionCounts& counts, const char* output_dir, bool dry_run) {
+    const std::string folder = name_console_text(output_dir);
     if (dry_run) {
-        print_to_stdout("Dry run into %s: %llu would be decoded, %llu copied, %llu exist, %llu skipped, %llu failed\n",
-                        output_dir, static_cast<unsigned long long>(counts.would_decode),
+        print_to_stdout("Dry run into %s: %llu would be decoded, %llu would be copied, %llu exist, %llu skipped, "
+                        "%llu failed\n",
+                        folder.c_str(), static_cast<unsigned long long>(counts.would_decode),
                         static_cast<unsigned long long>(counts.would_copy),
                         static_cast<unsigned long long>(counts.exists),
                         static_cast<unsigned long long>(counts.skipped),
                         static_cast<unsigned long long>(counts.failed));
         return;
     }
-    print_to_stdout("Decode into %s: %llu decoded, %llu copied, %llu exist, %llu skipped, %llu failed\n", output_dir,
-                    static_cast<unsigned long long>(counts.decoded), static_cast<unsigned long long>(counts.copied),
-                    static_cast<unsigned long long>(counts.exists), static_cast<unsigned long long>(counts.skipped),
-                    static_cast<unsigned long long>(counts.failed));
+    print_to_stdout("Decode into %s: %llu decoded, %llu copied, %llu exist, %llu skipped, %llu failed\n",
+                    folder.c_str(), static_cast<unsigned long long>(counts.decoded),
+                    static_cast<unsigned long long>(counts.copied), static_cast<unsigned long long>(counts.exists),
+                    static_cast<unsigned long long>(counts.skipped), static_cast<unsigned long long>(counts.failed));
 }
 
 void batch_print_no_worker(const WorkerPoolOutcome& pool) {

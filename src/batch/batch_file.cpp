@@ -13,6 +13,23 @@ const char* batch_status_name(int32_t status) {
     }
 }
 
+const char* batch_packet_type_name(uint32_t packet_type) {
+    switch (packet_type) {
+        case 1: return "A";
+        case 2: return "B";
+        case 3: return "A+B";
+        default: return nullptr;
+    }
+}
+
+const char* batch_peak_extend_mode_name(uint32_t peak_extend_mode) {
+    switch (peak_extend_mode) {
+        case 1: return "intermittent";
+        case 2: return "always";
+        default: return "never";
+    }
+}
+
 std::string batch_file_folder(const BatchFile& file) {
     if (file.folder) return file.path;
     size_t end = file.path.size();

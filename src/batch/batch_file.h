@@ -52,6 +52,12 @@ struct BatchFile {
 // "hdcd", "signalling-only", "none", "error", "other" or "skipped".
 const char* batch_status_name(int32_t status);
 
+// The summary's packet type as a word: "A", "B", "A+B"; null without packets.
+const char* batch_packet_type_name(uint32_t packet_type);
+
+// The summary's Peak Extend mode as a word: "never", "intermittent" or "always".
+const char* batch_peak_extend_mode_name(uint32_t peak_extend_mode);
+
 // The album the entry belongs to: the folder part of the path ("." when it has
 // none), or for a folder that could not be read the folder itself.
 std::string batch_file_folder(const BatchFile& file);

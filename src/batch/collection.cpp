@@ -150,7 +150,16 @@ void walk_folder(Walk& walk, const std::string& path) {
                 push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, reason));
             }
         } else {
-            push_entry(walk, folder, entry.name, file_entry(child, walk.relative_start, entry.size));
+            BatchFile file = file_entry(child, walk.relative_start, entry.size);
+            if (file.audio && child.size() > platform_longest_path()) {
+                // Found relative to its folder, but no file call takes its whole path.
+                char length[64];
+                format_to_buffer(length, sizeof length, "%llu bytes", static_cast<unsigned long long>(child.size()));
+                file = failed_entry(child, walk.relative_start, false, "the path is longer than the system opens",
+                                    length);
+                file.audio = true;
+            }
+            push_entry(walk, folder, entry.name, std::move(file));
         }
     }
 }

@@ -1,16 +1,20 @@
 // CSV as RFC 4180 has it: CRLF line ends, a header row, and a field quoted
 // (with its quotes doubled) when it holds a comma, a quote or a line break.
-// Hand-written because that is all there is to it.
+// Hand-written because that is all there is to it. Every field is valid UTF-8:
+// names are escaped as name_text.h says. The last line of the report of a
+// cancelled run is "# cancelled", so that a program reading it can tell.
 #include <cinttypes>
 #include <cstdio>
 
 #include "batch/batch_report.h"
+#include "batch/name_text.h"
 #include "console/console.h"
 
 namespace {
 
-void append_field(std::string& line, const std::string& value) {
+void append_field(std::string& line, const std::string& text) {
     if (!line.empty()) line += ',';
+    const std::string value = name_report_text(text);
     if (value.find_first_of(",\"\r\n") == std::string::npos) {
         line += value;
         return;
@@ -36,8 +40,8 @@ void append_decimal(std::string& line, double value, int places) {
 }
 
 const char* const HEADER[] = {
-    "path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "hdcd_found",
-    "bit_position", "packet_type", "peak_extend_mode", "valid_packets", "packet_errors", "peak_extend_packets",
+    "path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "skip_reason", "hdcd_found",
+    "bit_position", "packet_type", "packet_type_name", "peak_extend_mode", "peak_extend_mode_name", "valid_packets", "packet_errors", "peak_extend_packets",
     "transient_filter_packets", "max_gain_code", "left_packets", "right_packets", "timer_expirations",
     "stereo_mismatch_samples", "first_packet_seconds",
 };
@@ -65,12 +69,16 @@ std::string report_csv_text(const BatchReport& report) {
         append_decimal(line, batch_file_seconds(file), 3);
         append_field(line, batch_status_name(file.status));
         append_field(line, file.status == BATCH_STATUS_ERROR ? file.error : "");
+        append_field(line, file.status == BATCH_STATUS_SKIPPED ? file.skip_reason : "");
         append_number(line, s.hdcd_found);
         char position[16];
         format_to_buffer(position, sizeof position, "%d", static_cast<int>(s.bit_position));
         append_field(line, position);
         append_number(line, s.packet_type);
+        const char* packet_type_name = batch_packet_type_name(s.packet_type);
+        append_field(line, packet_type_name != nullptr ? packet_type_name : "");
         append_number(line, s.peak_extend_mode);
+        append_field(line, batch_peak_extend_mode_name(s.peak_extend_mode));
         append_number(line, s.valid_packets);
         append_number(line, s.packet_errors);
         append_number(line, s.peak_extend_packets);
@@ -91,5 +99,6 @@ std::string report_csv_text(const BatchReport& report) {
         }
         text += line + "\r\n";
     }
+    if (report.totals->cancelled) text += "# cancelled\r\n";
     return text;
 }

@@ -9,6 +9,7 @@
 
 #include "batch/batch_console.h"
 #include "batch/batch_report.h"
+#include "batch/name_text.h"
 #include "console/console.h"
 #include "console/version_info.h"
 
@@ -45,8 +46,9 @@ const char SCRIPT[] =
     "r.sort(function(x,y){var a=x.cells[i].textContent,c=y.cells[i].textContent,m=parseFloat(a),n=parseFloat(c);"
     "return (isNaN(m)||isNaN(n)?a.localeCompare(c):m-n)*d});r.forEach(function(x){b.appendChild(x)})}})";
 
+// Names are first made valid UTF-8 text (name_text.h), then HTML.
 void escape_into(std::string& out, const std::string& text) {
-    for (const char c : text) {
+    for (const char c : name_report_text(text)) {
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
@@ -348,6 +350,10 @@ void append_files(std::string& out, const BatchReport& report) {
         if (file.status == BATCH_STATUS_ERROR) {
             out += ": ";
             escape_into(out, file.error);
+        }
+        if (file.status == BATCH_STATUS_SKIPPED) {
+            out += ": ";
+            escape_into(out, file.skip_reason);
         }
         out += "</td><td>";
         if (file.container != nullptr) {

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/batch_report.h"
+#include "batch/name_text.h"
 #include "console/version_info.h"
 
 namespace {
@@ -13,8 +14,8 @@ double rounded(double value, double scale) {
     return std::round(value * scale) / scale;
 }
 
-// A name that is not valid UTF-8 (possible on Linux) gets replacement
-// characters rather than stopping the report.
+// Names are escaped to valid UTF-8 before they get here (name_text.h); the
+// replacement is a last guard so that no text can stop the report.
 std::string dump(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -50,18 +51,24 @@ Json timeline_json(const BatchFile& file) {
 Json file_json(const BatchFile& file, bool with_actions) {
     const HdcdSummary& s = file.summary;
     Json json;
-    json["path"] = file.path;
+    json["path"] = name_report_text(file.path);
+    // The exact bytes wherever the text had to escape any.
+    json["path_bytes"] = name_report_text_exact(file.path) ? Json(nullptr) : Json(name_hex_bytes(file.path));
     json["container"] = file.container != nullptr ? Json(file.container) : Json(nullptr);
     json["sample_rate"] = file.sample_rate;
     json["bits"] = file.bits;
     json["frames"] = file.frames;
     json["seconds"] = rounded(batch_file_seconds(file), 1000.0);
     json["status"] = batch_status_name(file.status);
-    json["error"] = file.status == BATCH_STATUS_ERROR ? Json(file.error) : Json(nullptr);
+    json["error"] = file.status == BATCH_STATUS_ERROR ? Json(name_report_text(file.error)) : Json(nullptr);
+    json["skip_reason"] = file.status == BATCH_STATUS_SKIPPED ? Json(file.skip_reason) : Json(nullptr);
     json["hdcd_found"] = s.hdcd_found;
     json["bit_position"] = s.bit_position;
     json["packet_type"] = s.packet_type;
+    const char* packet_type_name = batch_packet_type_name(s.packet_type);
+    json["packet_type_name"] = packet_type_name != nullptr ? Json(packet_type_name) : Json(nullptr);
     json["peak_extend_mode"] = s.peak_extend_mode;
+    json["peak_extend_mode_name"] = batch_peak_extend_mode_name(s.peak_extend_mode);
     json["valid_packets"] = s.valid_packets;
     json["packet_errors"] = s.packet_errors;
     json["peak_extend_packets"] = s.peak_extend_packets;
@@ -75,8 +82,8 @@ Json file_json(const BatchFile& file, bool with_actions) {
         file.first_packet_seconds < 0 ? Json(nullptr) : Json(rounded(file.first_packet_seconds, 1000000.0));
     json["timeline"] = file.timeline.points.empty() ? Json(nullptr) : timeline_json(file);
     if (with_actions) {
-        json["action"] = file.action;
-        json["output"] = file.output.empty() ? Json(nullptr) : Json(file.output);
+        json["action"] = name_report_text(file.action);
+        json["output"] = file.output.empty() ? Json(nullptr) : Json(name_report_text(file.output));
     }
     return json;
 }
@@ -105,7 +112,7 @@ std::string report_json_text(const BatchReport& report) {
     Json albums = Json::array();
     for (const BatchAlbum& album : *report.albums) {
         Json json;
-        json["path"] = album.path;
+        json["path"] = name_report_text(album.path);
         json["tracks"] = album.tracks;
         json["hdcd"] = album.hdcd;
         json["signalling_only"] = album.signalling_only;

@@ -164,6 +164,11 @@ bool platform_make_directory(const char* path, char* error_text, size_t error_ca
     return false;
 }
 
+size_t platform_longest_path() {
+    // Extended-length paths, which the program's file calls use, reach 32767 UTF-16 units.
+    return 32767;
+}
+
 char platform_path_separator() {
     return '\\';
 }
@@ -175,6 +180,7 @@ bool platform_is_path_separator(char c) {
 #else
 
 #include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -302,6 +308,10 @@ bool platform_make_directory(const char* path, char* error_text, size_t error_ca
     if (stat(path, &status) == 0 && S_ISDIR(status.st_mode)) return true;
     describe_errno(code, error_text, error_capacity);
     return false;
+}
+
+size_t platform_longest_path() {
+    return PATH_MAX - 1;
 }
 
 char platform_path_separator() {

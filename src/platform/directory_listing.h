@@ -61,6 +61,9 @@ void platform_folder_close(PlatformFolder& folder);
 // Creates the folder at path; true when it exists afterwards as a folder.
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity);
 
+// The longest path, in bytes, that the system's file calls take whole.
+size_t platform_longest_path();
+
 // The separator this system's paths use between folder names.
 char platform_path_separator();
 

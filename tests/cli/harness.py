@@ -26,11 +26,13 @@ SEP = "\\" if ON_WINDOWS_BUILD else "/"  # in the paths the programs print
 Result = collections.namedtuple("Result", "status stdout stderr")
 
 
-def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False, preexec_fn=None):
+def run(args, cwd=None, stdin=None, timeout=300, env=None, program=None, together=False, preexec_fn=None,
+        prefix=()):
     """Runs the program with args; returns a Result with bytes stdout/stderr. together: both
     streams go into one pipe, read as stdout, the way a log redirected with 2>&1 gets them.
-    preexec_fn runs in the child before the program starts."""
-    command = RUNNER + [program or PROGRAM] + list(args)
+    preexec_fn runs in the child before the program starts; prefix is a command that runs it
+    (setpriv, say)."""
+    command = list(prefix) + RUNNER + [program or PROGRAM] + list(args)
     full_env = dict(os.environ)
     if env:
         full_env.update(env)

@@ -5,6 +5,7 @@ import csv
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -17,8 +18,9 @@ import harness
 import hdcd_inputs as inputs
 
 BATCH = harness.BATCH_PROGRAM
-FILE_FIELDS = ["path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "hdcd_found",
-               "bit_position", "packet_type", "peak_extend_mode", "valid_packets", "packet_errors",
+FILE_FIELDS = ["path", "path_bytes", "container", "sample_rate", "bits", "frames", "seconds", "status", "error",
+               "skip_reason", "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode",
+               "peak_extend_mode_name", "valid_packets", "packet_errors",
                "peak_extend_packets", "transient_filter_packets", "max_gain_code", "left_packets", "right_packets",
                "timer_expirations", "stereo_mismatch_samples", "first_packet_seconds", "timeline"]
 # name: (status, container, bits, bit position)
@@ -35,8 +37,9 @@ COLLECTION = {
 }
 VERDICTS = {"Disc 1": "HDCD", "Disc 2 \u00fcn\u00ef": "HDCD signalling only", "Disc 2 \u00fcn\u00ef/sub/deep": "HDCD",
             "Disc 3": "HDCD", "Disc 4": "not HDCD"}
-PACKET_TYPES = {0: "None", 1: "A", 2: "B", 3: "Mixed A/B"}
-PEAK_EXTEND = {0: "Never", 1: "Intermittent", 2: "Permanent"}
+# The words of the reports against the numbers and the texts of `qv-hdcd --scan`.
+PACKET_TYPES = {(0, None): "None", (1, "A"): "A", (2, "B"): "B", (3, "A+B"): "Mixed A/B"}
+PEAK_EXTEND = {(0, "never"): "Never", (1, "intermittent"): "Intermittent", (2, "always"): "Permanent"}
 
 
 def scan_report(entry):
@@ -48,8 +51,9 @@ def scan_report(entry):
     return ("\nHDCD detected: Yes\nPacket type: %s\nValid packets: %d\n  Left:  %d\n  Right: %d\nPacket errors: %d\n"
             "Peak Extend: %s\nPeak Extend packets: %d\nTransient Filter: %s\nMaximum target gain adjustment: %.1f dB\n"
             "Code-detect timer expirations: %d\nStereo gain mismatch samples: %d\nHDCD processing: %s\n") % (
-        PACKET_TYPES[entry["packet_type"]], entry["valid_packets"], entry["left_packets"], entry["right_packets"],
-        entry["packet_errors"], PEAK_EXTEND[entry["peak_extend_mode"]], entry["peak_extend_packets"],
+        PACKET_TYPES[entry["packet_type"], entry["packet_type_name"]], entry["valid_packets"], entry["left_packets"],
+        entry["right_packets"], entry["packet_errors"],
+        PEAK_EXTEND[entry["peak_extend_mode"], entry["peak_extend_mode_name"]], entry["peak_extend_packets"],
         "Detected (not decoded)" if entry["transient_filter_packets"] else "Not detected", gain,
         entry["timer_expirations"], entry["stereo_mismatch_samples"], "Active" if active else "Signalling only")
 
@@ -162,14 +166,16 @@ class BatchScanTest(harness.CliTestCase):
         totals = document["totals"]
         self.assertEqual([totals[k] for k in ("files", "skipped", "albums", "hdcd_albums", "hdcd_tracks",
                                               "signalling_only_tracks", "errors")], [9, 1, 5, 3, 5, 1, 2])
-        self.assertIn(b"[HDCD signalling only] Music%sDisc 2 \xc3\xbcn\xc3\xaf: 1 tracks" % sep.encode(), result.stdout)
+        self.assertIn(b"[HDCD signalling only] Music%sDisc 2 \xc3\xbcn\xc3\xaf: 1 track (" % sep.encode(), result.stdout)
 
         with open(reports[1], newline="", encoding="utf-8") as handle:
             rows = list(csv.DictReader(handle))
         self.assertEqual([row["path"] for row in rows], [e["path"] for e in document["files"]])
         for row, entry in zip(rows, document["files"]):
-            self.assertEqual((row["status"], row["error"], int(row["valid_packets"]), int(row["bit_position"])),
-                             (entry["status"], entry["error"] or "", entry["valid_packets"], entry["bit_position"]))
+            self.assertEqual((row["status"], row["error"], int(row["valid_packets"]), int(row["bit_position"]),
+                              row["packet_type_name"], row["peak_extend_mode_name"]),
+                             (entry["status"], entry["error"] or "", entry["valid_packets"], entry["bit_position"],
+                              entry["packet_type_name"] or "", entry["peak_extend_mode_name"]))
 
         page = harness.read_bytes(reports[2])
         self.assertLessEqual(len(page), 8000 + 40000 * 5 + 1000 * 4)
@@ -236,6 +242,113 @@ class BatchScanTest(harness.CliTestCase):
         self.assertIn(b"Cancelled", harness.read_bytes(self.path("r.html")))
         self.assertTrue(harness.read_bytes(self.path("r.csv")).endswith(b"\r\n# cancelled\r\n"))
         self.assertEqual([n for n in os.listdir(self.dir) if n.endswith(".partial")], [])
+
+def long_chain(case, root, depth, files_at):
+    """depth folders of 250-character names below root, made relative to each other (their paths outgrow
+    what the system takes whole), with a copy of lle.wav in each folder whose depth is in files_at;
+    the paths of those files."""
+    audio = harness.read_bytes(case.path("lle.wav"))
+    os.makedirs(root)
+    folder = os.open(root, os.O_RDONLY)
+    path, made = root, []
+    for level in range(1, depth + 1):
+        name = "%02d" % level + "x" * 248
+        os.mkdir(name, dir_fd=folder)
+        inner = os.open(name, os.O_RDONLY, dir_fd=folder)
+        os.close(folder)
+        folder, path = inner, path + "/" + name
+        if level in files_at:
+            handle = os.open("t.wav", os.O_WRONLY | os.O_CREAT, dir_fd=folder)
+            os.write(handle, audio)
+            os.close(handle)
+            made.append(path + "/t.wav")
+    os.close(folder)
+    return made
+
+
+def special_entries(root):
+    """What must never be opened, beside coll/A/x.wav: a pipe, a socket, links to nothing and to a folder."""
+    os.mkfifo(os.path.join(root, "A", "pipe.wav"))
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(os.path.join(root, "A", "socket.flac"))
+    server.close()
+    os.symlink("gone.wav", os.path.join(root, "A", "dangling.wav"))
+    os.symlink("../A", os.path.join(root, "A", "folder link"))
+
+
+# The walk, every entry accounted for: (name, POSIX only, lay out below "coll" beside coll/A/x.wav and
+# return the PATHs, {path below the test folder: status or (status, reason)} of the reported entries,
+# (files, skipped, errors, albums) of the totals, exit status). The program runs without the capabilities
+# that let root past permission bits.
+WALK_CASES = [
+    ("folder readable, not searchable", True,
+     lambda case, root: (os.makedirs(root + "/N"), case.place("lle.wav", "coll/N/n.wav"), os.chmod(root + "/N", 0o600),
+                         ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "coll/N/n.wav": ("error", "cannot inspect (error 13: Permission denied)")},
+     (1, 0, 1, 2), 1),
+    ("folder not readable", True,
+     lambda case, root: (os.makedirs(root + "/L"), os.chmod(root + "/L", 0), ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "coll/L": ("error", "cannot read the folder (error 13: Permission denied)")},
+     (1, 0, 1, 2), 1),
+    ("paths longer than the system takes", True,
+     lambda case, root: (long_chain(case, root + "/deep", 17, {15, 17}), ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "deep15": "hdcd", "deep17": "error"}, (3, 0, 1, 3), 1),
+    ("pipe, socket, dangling link, folder link", True,
+     lambda case, root: (special_entries(root), ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "coll/A/pipe.wav": ("skipped", "named pipe"), "coll/A/socket.flac": ("skipped", "socket"),
+      "coll/A/dangling.wav": ("skipped", "link to nothing"),
+      "coll/A/folder link": ("skipped", "link to a folder (not followed)")}, (1, 4, 0, 1), 0),
+    ("macOS resource file and system files", False,
+     lambda case, root: (inputs.write_file(case, "coll/A/._x.wav", b"\0\5\x16\7 resource fork"),
+                         inputs.write_file(case, "coll/A/.DS_Store", b"\0\0\0\1Bud1"),
+                         inputs.write_file(case, "coll/A/Thumbs.db", b"\xd0\xcf\x11\xe0"), ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "coll/A/._x.wav": ("skipped", "macOS resource file"),
+      "coll/A/.DS_Store": ("skipped", "hidden system file"), "coll/A/Thumbs.db": ("skipped", "hidden system file")},
+     (1, 3, 0, 1), 0),
+    ("one file through several PATHs and spellings", False,
+     lambda case, root: ["coll/A", "coll", "./coll/A", root + "/A", "coll/A//x.wav", "coll/./A/x.wav"],
+     {"coll/A/x.wav": "hdcd"}, (1, 0, 0, 1), 0),
+]
+
+
+@unittest.skipUnless(BATCH, "QV_HDCD_BATCH_TARGET is not set")
+class BatchWalkTest(harness.CliTestCase):
+    def test_every_entry_accounted_for(self):
+        inputs.make_lle(self, "lle.wav")
+        without_capabilities = [] if harness.ON_WINDOWS_BUILD else ["setpriv", "--inh-caps=-all",
+                                                                     "--bounding-set=-all"]
+        for name, posix_only, lay_out, entries, totals, status in WALK_CASES:
+            if posix_only and harness.ON_WINDOWS_BUILD:
+                continue
+            with self.subTest(name):
+                shutil.rmtree(self.path("coll"), ignore_errors=True)
+                self.place("lle.wav", "coll/A/x.wav")
+                args = lay_out(self, self.path("coll"))
+                result = self.run_batch(["scan", *args, "--json", "r.json", "--csv", "r.csv"],
+                                        prefix=without_capabilities)
+                for folder, _, _ in os.walk(self.path("coll")):
+                    os.chmod(folder, 0o755)
+                self.assertEqual(result.status, status, result)
+                document = harness.read_json(self.path("r.json"))
+                found = {}
+                for entry in document["files"]:
+                    path = entry["path"].replace(harness.SEP, "/")
+                    if "/deep/" in path:  # by depth: the names are too long to write here
+                        path = "deep%d" % (len(path.split("/")) - 3)
+                    found[path] = (entry["status"], entry["error"] or entry["skip_reason"])
+                self.assertEqual({path: status for path, (status, _) in found.items()},
+                                 {path: want if isinstance(want, str) else want[0] for path, want in entries.items()})
+                for path, want in entries.items():
+                    if not isinstance(want, str):
+                        self.assertEqual(found[path][1], want[1])
+                if "deep17" in found:
+                    self.assertIn("the path is longer than the system opens", found["deep17"][1])
+                counts = document["totals"]
+                self.assertEqual((counts["files"], counts["skipped"], counts["errors"], counts["albums"]), totals)
+                with open(self.path("r.csv"), newline="", encoding="utf-8") as handle:
+                    self.assertEqual(len(list(csv.DictReader(handle))), len(entries))
+                errors = [line for line in result.stderr.split(b"\n") if line.startswith(b"Error: ")]
+                self.assertEqual(len(errors), counts["errors"], result.stderr)
 
 
 if __name__ == "__main__":
