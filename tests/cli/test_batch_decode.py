@@ -2,6 +2,8 @@
 that finds everything in place, --dry-run; and faults for real: a full disk, Ctrl+C and a rerun, an output
 folder inside the input."""
 import os
+import resource
+import shutil
 import signal
 import subprocess
 import time
@@ -49,6 +51,9 @@ class BatchDecodeTest(harness.CliTestCase):
         planned = self.run_batch(args + ["--dry-run"])
         self.assertEqual(planned.status, 1, planned)  # the damaged FLAC
         self.assertIn(b"would decode: Music", planned.stdout)
+        self.assertIn(b"Dry run into Out: 2 would be decoded, 4 would be copied, 0 exist, 0 skipped, 1 failed\n",
+                      planned.stdout)
+        self.assertIn(b"Disc 2: 1 track (0 hdcd, 1 signalling-only", planned.stdout)
         self.assertFalse(os.path.exists(self.path("Out")))
 
         result = self.run_batch(args)
@@ -140,6 +145,41 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(harness.listing(self.path("Out")), ["%02d.flac" % n for n in range(1, 9)])
         self.assertEqual(sorted(action for action, _ in actions(self, "r.json").values()),
                          ["decoded"] * (8 - len(done)) + ["exists"] * len(done))
+
+    def test_wav_collection_to_flac_twenty_times(self):
+        # The usual rip: WAV only, decoded to FLAC by two workers that both need libFLAC at once.
+        for n in range(1, 5):
+            self.place(inputs.cut(self, "lle.wav", 150000, "short.wav"), "Music/%d.wav" % n)
+        for attempt in range(20):
+            result = self.run_batch(["decode", "Music", "--to", "Out %d" % attempt, "--jobs", "2", "--quiet"])
+            self.assertEqual((result.status, result.stderr), (0, b""), attempt)
+            self.assertEqual(harness.listing(self.path("Out %d" % attempt)), ["%d.flac" % n for n in range(1, 5)])
+
+    @unittest.skipIf(harness.ON_WINDOWS_BUILD, "POSIX resource limits")
+    def test_worker_threads_the_system_refuses(self):
+        if b"__asan_init" in harness.read_bytes(harness.BATCH_PROGRAM):
+            self.skipTest("a sanitized build reserves more address space than the limits leave")
+        self.place("lle.wav", "Music/1.wav")
+        self.place("lle.wav", "Music/2.wav")
+
+        def address_space(mib):
+            def apply():  # each thread's stack takes the stack limit: 1 GiB
+                resource.setrlimit(resource.RLIMIT_STACK, (1 << 30, 1 << 30))
+                resource.setrlimit(resource.RLIMIT_AS, (mib << 20, mib << 20))
+            return apply
+
+        # (address space in MiB, exit status, stderr, outputs)
+        for mib, status, stderr, outputs in [
+                (1500, 0, b"Note: the system started 1 of 2 worker threads (Resource temporarily unavailable); "
+                          b"the run went on with 1.\n", ["1.flac", "2.flac"]),
+                (600, 1, b"Error: the system refused to start a worker thread (Resource temporarily unavailable); "
+                         b"nothing was read.\n", [])]:
+            with self.subTest(mib):
+                shutil.rmtree(self.path("Out"), ignore_errors=True)
+                result = self.run_batch(["decode", "Music", "--to", "Out", "--jobs", "2", "--quiet"],
+                                        preexec_fn=address_space(mib))
+                self.assertEqual((result.status, result.stderr), (status, stderr))
+                self.assertEqual(harness.listing(self.path("Out")) if outputs else [], outputs)
 
 
 if __name__ == "__main__":

@@ -2,12 +2,16 @@
 `qv-hdcd --scan`, the JSON, CSV and HTML reports (the page rendered by headless
 Chromium), --jobs independence, and a real Ctrl+C."""
 import csv
+import fcntl
 import os
+import pty
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 import zlib
@@ -233,9 +237,13 @@ class BatchScanTest(harness.CliTestCase):
         while not reading_zz0() and time.time() < deadline:
             time.sleep(0.002)
         process.send_signal(signal.SIGINT)
+        # Ctrl+C again and again once the work has stopped, while the reports are written.
+        self.assertEqual(process.stderr.readline() + process.stderr.readline(), b"\nCancelled.\n")
+        while process.poll() is None:
+            process.send_signal(signal.SIGINT)
+            time.sleep(0.0005)
         stdout, stderr = process.communicate(timeout=60)
         self.assertEqual(process.returncode, 130, stderr)
-        self.assertIn(b"Cancelled.", stderr)
         document = harness.read_json(self.path("r.json"))
         self.assertTrue(document["cancelled"])
         self.assertEqual(sorted(e["path"] for e in document["files"]), sorted("Music/" + n for n in COLLECTION))
@@ -305,6 +313,14 @@ WALK_CASES = [
      {"coll/A/x.wav": "hdcd", "coll/A/._x.wav": ("skipped", "macOS resource file"),
       "coll/A/.DS_Store": ("skipped", "hidden system file"), "coll/A/Thumbs.db": ("skipped", "hidden system file")},
      (1, 3, 0, 1), 0),
+    ("names not UTF-8, or with control characters", True,
+     lambda case, root: (case.place("lle.wav", "coll/A/caf\udce9.wav"), case.place("lle.wav", "coll/A/caf\u00e9.wav"),
+                         case.place("lle.wav", "coll/A/back\\slash.wav"),
+                         inputs.write_file(case, "coll/A/x\nError: forged.wav", b"RIFF junk"),
+                         inputs.write_file(case, "coll/A/\x1b[31mred.wav", b"RIFF junk"), ["coll"])[-1],
+     {"coll/A/x.wav": "hdcd", "coll/A/caf\\xE9.wav": "hdcd", "coll/A/caf\u00e9.wav": "hdcd",
+      "coll/A/back\\\\slash.wav": "hdcd", "coll/A/x\nError: forged.wav": "error", "coll/A/\x1b[31mred.wav": "error"},
+     (6, 0, 2, 1), 1),
     ("one file through several PATHs and spellings", False,
      lambda case, root: ["coll/A", "coll", "./coll/A", root + "/A", "coll/A//x.wav", "coll/./A/x.wav"],
      {"coll/A/x.wav": "hdcd"}, (1, 0, 0, 1), 0),
@@ -345,11 +361,62 @@ class BatchWalkTest(harness.CliTestCase):
                     self.assertIn("the path is longer than the system opens", found["deep17"][1])
                 counts = document["totals"]
                 self.assertEqual((counts["files"], counts["skipped"], counts["errors"], counts["albums"]), totals)
-                with open(self.path("r.csv"), newline="", encoding="utf-8") as handle:
-                    self.assertEqual(len(list(csv.DictReader(handle))), len(entries))
+                with open(self.path("r.csv"), newline="", encoding="utf-8") as handle:  # valid UTF-8
+                    self.assertEqual([row["path"] for row in csv.DictReader(handle)],
+                                     [entry["path"] for entry in document["files"]])
+                for entry in document["files"]:  # the exact bytes of a name the text had to escape
+                    if entry["path_bytes"] is not None:
+                        self.assertTrue(os.path.lexists(os.path.join(self.dir.encode(),
+                                                                     bytes.fromhex(entry["path_bytes"]))))
+                # One line per error, and no control character from a name reaches the console.
                 errors = [line for line in result.stderr.split(b"\n") if line.startswith(b"Error: ")]
                 self.assertEqual(len(errors), counts["errors"], result.stderr)
+                self.assertNotIn(b"\x1b", result.stdout + result.stderr)
 
+    @unittest.skipIf(harness.ON_WINDOWS_BUILD, "a pseudo-terminal is POSIX")
+    def test_progress_line_fits_the_terminal(self):
+        # A long file of silence (sparse) under a name longer than the terminal is wide.
+        name = "Some Artist - A Very Long Album Title (Deluxe Remastered Edition)/01 - An Even Longer Track.wav"
+        header = bytearray(inputs.wav_bytes([]))
+        header[40:44] = (0x40000000).to_bytes(4, "little")
+        os.makedirs(self.path(os.path.dirname(name)))
+        with open(self.path(name), "wb") as handle:
+            handle.write(header)
+            handle.truncate(0x40000000 + len(header))
+        leader, follower = pty.openpty()
+        fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+        process = subprocess.Popen([BATCH, "scan", "."], cwd=self.dir, stdout=subprocess.PIPE, stderr=follower)
+        os.close(follower)
+        drawn = b""
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            drawn += chunk
+        process.communicate(timeout=60)
+        os.close(leader)
+        lines = [line.decode() for line in drawn.replace(b"\r\n", b"\n").split(b"\r") if line.strip()]
+        self.assertTrue(any("..." in line and line.rstrip().endswith(name[-10:]) for line in lines), lines)
+        self.assertLessEqual(max(len(line) for line in lines), 79, lines)
+
+    @unittest.skipIf(harness.ON_WINDOWS_BUILD, "SIGPIPE is POSIX")
+    def test_reports_written_when_stdout_is_gone(self):
+        # `qv-hdcd-batch scan coll | head -0`: the reader has left before the album lines, which fill more
+        # than the output buffer and so are written before the reports.
+        for n in range(100):
+            os.makedirs(self.path("coll", "Album %03d" % n))
+            inputs.write_file(self, "coll/Album %03d/track.wav" % n, inputs.wav_bytes([]))
+        reader, writer = os.pipe()
+        os.close(reader)
+        status = subprocess.run([BATCH, "scan", "coll", "--json", "r.json"], cwd=self.dir, stdout=writer,
+                                stderr=subprocess.PIPE, timeout=60,
+                                preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_DFL)).returncode
+        os.close(writer)
+        self.assertNotEqual(status, -signal.SIGPIPE)
+        self.assertEqual(harness.read_json(self.path("r.json"))["totals"]["files"], 100)
 
 if __name__ == "__main__":
     harness.main()
