@@ -182,6 +182,10 @@ std::string tidy_path(const std::string& path) {
         }
         i = end + 1;
     }
+    // "C:\" is the root of drive C, "C:" its current folder.
+    if (tidy.size() == 2 && tidy[1] == ':' && path.size() > 2 && platform_is_path_separator(path[2])) {
+        tidy += platform_path_separator();
+    }
     return tidy.empty() ? std::string(".") : tidy;
 }
 
