@@ -43,14 +43,13 @@ bool equal_folded(const std::string& name, const char* other) {
     return true;
 }
 
-// Files that other systems leave beside the music, which are never audio:
-// macOS keeps a resource file "._NAME" for NAME on foreign disks.
-const char* system_file_reason(const std::string& name, bool hidden_system) {
-    if (name.compare(0, 2, "._") == 0) return "macOS resource file";
+// Files that other systems leave beside the music and that are not audio:
+// desktop settings, thumbnails, and files marked hidden and system.
+bool system_file(const std::string& name, bool hidden_system) {
     for (const char* known : {".ds_store", "thumbs.db", "ehthumbs.db", "desktop.ini", ".directory", "icon\r"}) {
-        if (equal_folded(name, known)) return "hidden system file";
+        if (equal_folded(name, known)) return true;
     }
-    return hidden_system ? "hidden system file" : nullptr;
+    return hidden_system;
 }
 
 BatchFile file_entry(std::string path, size_t relative_start, uint64_t size) {
@@ -128,7 +127,8 @@ void walk_folder(Walk& walk, const std::string& path) {
             });
             if (loop) {
                 platform_folder_close(opened);
-                push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, "a folder above it again"));
+                BatchFile skipped = skipped_entry(child, walk.relative_start, "a folder above it again");
+                push_entry(walk, folder, entry.name, std::move(skipped));
                 continue;
             }
             walk.open.push_back(opened);
@@ -140,18 +140,14 @@ void walk_folder(Walk& walk, const std::string& path) {
             push_entry(walk, folder, entry.name, std::move(failed));
         } else if (entry.kind != PLATFORM_ENTRY_FILE) {
             push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, special_reason(entry.kind)));
-        } else if (const char* reason = system_file_reason(entry.name, entry.hidden_system)) {
-            BatchFile file = file_entry(child, walk.relative_start, entry.size);
-            // A hidden system file that is audio by its name is read as audio.
-            const bool resource = strcmp(reason, "macOS resource file") == 0;
-            if (!resource && file.audio) {
-                push_entry(walk, folder, entry.name, std::move(file));
-            } else {
-                push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, reason));
-            }
+        } else if (entry.name.compare(0, 2, "._") == 0) {
+            // macOS keeps a resource file "._NAME" beside NAME on disks of other systems.
+            push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, "macOS resource file"));
         } else {
             BatchFile file = file_entry(child, walk.relative_start, entry.size);
-            if (file.audio && child.size() > platform_longest_path()) {
+            if (!file.audio && system_file(entry.name, entry.hidden_system)) {
+                file = skipped_entry(child, walk.relative_start, "hidden system file");
+            } else if (file.audio && child.size() > platform_longest_path()) {
                 // Found relative to its folder, but no file call takes its whole path.
                 char length[64];
                 format_to_buffer(length, sizeof length, "%llu bytes", static_cast<unsigned long long>(child.size()));

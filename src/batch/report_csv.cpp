@@ -40,8 +40,9 @@ void append_decimal(std::string& line, double value, int places) {
 }
 
 const char* const HEADER[] = {
-    "path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "skip_reason", "hdcd_found",
-    "bit_position", "packet_type", "packet_type_name", "peak_extend_mode", "peak_extend_mode_name", "valid_packets", "packet_errors", "peak_extend_packets",
+    "path", "container", "sample_rate", "bits", "frames", "seconds", "status", "error", "skip_reason",
+    "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode", "peak_extend_mode_name",
+    "valid_packets", "packet_errors", "peak_extend_packets",
     "transient_filter_packets", "max_gain_code", "left_packets", "right_packets", "timer_expirations",
     "stereo_mismatch_samples", "first_packet_seconds",
 };
