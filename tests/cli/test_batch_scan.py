@@ -8,6 +8,7 @@ import pty
 import shutil
 import signal
 import socket
+import stat
 import struct
 import subprocess
 import tempfile
@@ -279,8 +280,10 @@ def long_chain(case, root, depth, files_at):
 
 
 def special_entries(root):
-    """What must never be opened, beside coll/A/x.wav: a pipe, a socket, links to nothing and to a folder."""
+    """What must never be opened, beside coll/A/x.wav: a pipe, a socket, a device (/dev/null's), links to nothing
+    and to a folder."""
     os.mkfifo(os.path.join(root, "A", "pipe.wav"))
+    os.mknod(os.path.join(root, "A", "null.wav"), stat.S_IFCHR | 0o600, os.makedev(1, 3))
     server = socket.socket(socket.AF_UNIX)
     server.bind(os.path.join(root, "A", "socket.flac"))
     server.close()
@@ -305,11 +308,12 @@ WALK_CASES = [
     ("paths longer than the system takes", True,
      lambda case, root: (long_chain(case, root + "/deep", 17, {15, 17}), ["coll"])[-1],
      {"coll/A/x.wav": "hdcd", "deep15": "hdcd", "deep17": "error"}, (3, 0, 1, 3), 1),
-    ("pipe, socket, dangling link, folder link", True,
+    ("pipe, socket, device, dangling link, folder link", True,
      lambda case, root: (special_entries(root), ["coll"])[-1],
      {"coll/A/x.wav": "hdcd", "coll/A/pipe.wav": ("skipped", "named pipe"), "coll/A/socket.flac": ("skipped", "socket"),
       "coll/A/dangling.wav": ("skipped", "link to nothing"),
-      "coll/A/folder link": ("skipped", "link to a folder (not followed)")}, (1, 4, 0, 1), 0),
+      "coll/A/null.wav": ("skipped", "device"), "coll/A/folder link": ("skipped", "link to a folder (not followed)")},
+     (1, 5, 0, 1), 0),
     ("macOS resource file and system files", False,
      lambda case, root: (inputs.write_file(case, "coll/A/._x.wav", b"\0\5\x16\7 resource fork"),
                          inputs.write_file(case, "coll/A/.DS_Store", b"\0\0\0\1Bud1"),
