@@ -85,6 +85,7 @@ std::string minutes_seconds(double seconds) {
 }
 
 const char* verdict_class(const BatchAlbum& album) {
+    if (album.tracks == 0) return "v-err";  // unreadable
     if (album.hdcd != 0) return "v-hdcd";
     if (album.signalling_only != 0) return "v-sig";
     return "v-no";
