@@ -11,25 +11,25 @@ const uint64_t RIFF_HEADER_AFTER_SIZE = 36;  // bytes the RIFF size field counts
 
 }  // namespace
 
-bool output_sink_open_wav(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool output_sink_open_wav(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                           uint64_t expected_frames, char* error_text, size_t error_capacity) {
     sink.kind = OUTPUT_KIND_WAV;
     sink.bits_per_sample = bits_per_sample;
     sink.open = bits_per_sample == 16
-                    ? wav_writer_create_pcm16(sink.wav, path, sample_rate, 2, expected_frames, error_text,
+                    ? wav_writer_create_pcm16(sink.wav, file, sample_rate, 2, expected_frames, error_text,
                                               error_capacity)
-                    : wav_writer_create_pcm24(sink.wav, path, sample_rate, 2, expected_frames, error_text,
+                    : wav_writer_create_pcm24(sink.wav, file, sample_rate, 2, expected_frames, error_text,
                                               error_capacity);
     return sink.open;
 }
 
-bool output_sink_open_flac(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool output_sink_open_flac(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                            uint64_t expected_frames, FLAC__StreamMetadata** blocks, uint32_t block_count,
                            uint32_t max_threads, char* error_text, size_t error_capacity) {
     sink.kind = OUTPUT_KIND_FLAC;
     sink.bits_per_sample = bits_per_sample;
     sink.flac = FlacWriter{};
-    sink.open = flac_writer_open(sink.flac, path, sample_rate, bits_per_sample, 2, expected_frames, blocks,
+    sink.open = flac_writer_open(sink.flac, file, sample_rate, bits_per_sample, 2, expected_frames, blocks,
                                  block_count, max_threads, error_text, error_capacity);
     return sink.open;
 }

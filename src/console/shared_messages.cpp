@@ -19,3 +19,9 @@ void print_output_exists() {
 const char OUTPUT_FLAC_WRITE_ERROR[] = "\nError writing FLAC output.\n";
 const char OUTPUT_FLAC_FINISH_ERROR[] = "Error finalizing FLAC output.\n";
 const char OUTPUT_WAV_FINISH_ERROR[] = "Error finalizing WAV/RF64 output.\n";
+
+const char INPUT_READ_ERROR_TEXT[] = "Error reading the input file.";
+
+void print_input_failure(const char* text) {
+    print_to_stream(stderr, "%s\n", text);
+}

@@ -9,6 +9,13 @@ void print_out_of_memory();
 void print_flac_decode_error();
 extern const char FLAC_DECODE_ERROR_TEXT[];  // the same sentence, without the line break
 
+// A WAV/RF64 input whose reading failed in the middle (a disk error), as
+// opposed to one that simply ends early.
+extern const char INPUT_READ_ERROR_TEXT[];  // "Error reading the input file."
+
+// Prints text and a line break on stderr: the failure of a block loop's input.
+void print_input_failure(const char* text);
+
 // "Error: output file exists. Use --overwrite to replace it.\n" on stderr.
 void print_output_exists();
 

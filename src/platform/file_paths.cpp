@@ -167,3 +167,33 @@ std::string platform_path_compare_key(const std::string& path) {
 #endif
     return key;
 }
+
+bool platform_parent_path(const std::string& path, std::string& parent) {
+    size_t end = path.size();
+    while (end > 0 && separator_at(path.c_str(), end - 1)) --end;
+#ifdef _WIN32
+    if (end == 2 && path[1] == ':') return false;  // "C:\"
+#endif
+    size_t cut = end;
+    while (cut > 0 && !separator_at(path.c_str(), cut - 1)) --cut;
+    if (cut == 0) {
+        if (end == 0 || path.compare(0, end, ".") == 0) return false;
+        parent = ".";
+        return true;
+    }
+    size_t keep = cut;
+    while (keep > 1 && separator_at(path.c_str(), keep - 1)) --keep;
+    parent = path.substr(0, keep);
+#ifdef _WIN32
+    if (parent.size() == 2 && parent[1] == ':') parent += '\\';  // "C:" alone names another folder
+#endif
+    return parent != path;
+}
+
+std::string platform_last_component(const std::string& path) {
+    size_t end = path.size();
+    while (end > 0 && separator_at(path.c_str(), end - 1)) --end;
+    size_t start = end;
+    while (start > 0 && !separator_at(path.c_str(), start - 1)) --start;
+    return path.substr(start, end - start);
+}

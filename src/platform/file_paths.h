@@ -31,3 +31,10 @@ bool platform_error_is_disk_full(int error_number);
 // goes: the path itself, or on Windows with ASCII letters in lower case and
 // '/' as '\\'.
 std::string platform_path_compare_key(const std::string& path);
+
+// The path without its last component ("a/b" -> "a", "b" -> "."). False at a
+// root, which has nothing above it.
+bool platform_parent_path(const std::string& path, std::string& parent);
+
+// The last component of path, separators after it dropped.
+std::string platform_last_component(const std::string& path);

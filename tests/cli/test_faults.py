@@ -145,27 +145,33 @@ class FaultTest(harness.CliTestCase):
                 with self.subTest(args=args):
                     self.assertFailedCleanly(args, before)
 
-    def test_failed_creation_removes_the_file_it_opened(self):
+    def test_failed_creation_keeps_the_file_it_would_replace(self):
         # libFLAC refuses the rate once the file is open; a WAV header meets a full disk.
         fast = bytearray(harness.read_bytes(self.path("in.wav")))
         struct.pack_into("<II", fast, 24, 100001, 100001 * 4)
         inputs.write_file(self, "fast.wav", fast)
-        before = self.state()
         for args, limit in ((["fast.wav", "old.flac"], None), (["in.wav", "old.wav"], 20)):
             inputs.write_file(self, args[1], b"old contents")
+            before = self.state()
             with self.subTest(args=args):
                 self.assertFailedCleanly(["--quiet", "--overwrite"] + args, before, limit)
 
     @POSIX_ONLY
-    def test_failed_run_leaves_links_and_pipes_it_did_not_create(self):
+    def test_pipes_and_folders_as_output_are_refused_before_reading(self):
         os.symlink("/proc/self/fd/1", self.path("stdout.wav"))
         os.mkfifo(self.path("fifo.wav"))
-        reader = subprocess.Popen(["cat", self.path("fifo.wav")], stdout=subprocess.DEVNULL)
+        os.mkdir(self.path("folder.wav"))
         before = self.state()
-        for output in ("stdout.wav", "fifo.wav"):  # a pipe cannot take the finished header
-            with self.subTest(output=output):
-                self.assertFailedCleanly(["--quiet", "--overwrite", "in.wav", output], before, stderr=WAV[2])
-        self.assertEqual(reader.wait(timeout=60), 0)
+        # Never opened, so never waited on, and never removed.
+        for args, what in (([], b"a named pipe"), (["--eac"], b"a named pipe"), (["--make-lle-test"], b"a named pipe")):
+            for output in ("stdout.wav", "fifo.wav", "folder.wav"):
+                with self.subTest(args=args, output=output):
+                    kind = b"a folder" if output == "folder.wav" else what
+                    command = args + [output] if args == ["--make-lle-test"] else args + ["--overwrite", "in.wav", output]
+                    result = self.run_limited(command, timeout=20)
+                    self.assertOutcome(result, 1, b"", b"Error: the output path is " + kind +
+                                       b", not a file that can be written.\n")
+                    self.assertEqual(self.state(), before)
 
     @POSIX_ONLY
     def test_pipes_as_input_and_output(self):

@@ -1,0 +1,164 @@
+#include "files/output_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/exit_cleanup.h"
+#include "platform/output_placement.h"
+
+namespace {
+
+constexpr unsigned TEMPORARY_ATTEMPTS = 1000;
+
+const char* refusal_words(int kind) {
+    switch (kind) {
+        case TARGET_FOLDER: return "a folder";
+        case TARGET_PIPE: return "a named pipe";
+        case TARGET_SOCKET: return "a socket";
+        default: return "not a file that can be replaced";
+    }
+}
+
+void forget_temporary(OutputFile& file) {
+    platform_exit_cleanup_remove(file.cleanup_slot);
+    file.cleanup_slot = -1;
+    file.temporary.clear();
+}
+
+}  // namespace
+
+std::string output_file_temporary_name(const std::string& target, const char* tag, unsigned attempt) {
+    // The extension comes from the file name only: a '.' in a folder name must
+    // not move the temporary file into another folder.
+    size_t name_start = 0;
+    for (size_t i = 0; i < target.size(); ++i) {
+        if (target[i] == '/' || target[i] == '\\') name_start = i + 1;
+    }
+    const size_t dot = target.rfind('.');
+    const bool has_extension = dot != std::string::npos && dot >= name_start;
+    const std::string stem = has_extension ? target.substr(0, dot) : target;
+    const std::string extension = has_extension ? target.substr(dot) : std::string(".tmp");
+    std::string name = stem + "." + tag;
+    if (attempt != 0) name += "-" + std::to_string(attempt);
+    return name + ".tmp" + extension;
+}
+
+int output_file_check(OutputFile& file, const char* target, bool replace, const char* tag, std::string& reason) {
+    file.target = target;
+    file.temporary.clear();
+    file.tag = tag;
+    file.replace = replace;
+    file.in_place = false;
+    file.keep_replaced = true;
+    file.stream = nullptr;
+    file.temporary_stamp = FileStamp{};
+    file.cleanup_slot = -1;
+    file.error_number = 0;
+    reason.clear();
+    if (const char* problem = platform_output_name_problem(target)) {
+        reason = problem;
+        return OUTPUT_FILE_BAD_NAME;
+    }
+    file.target_kind = platform_target_kind(target);
+    if (file.target_kind == TARGET_MISSING) return OUTPUT_FILE_OK;
+    if (!replace) return OUTPUT_FILE_EXISTS;
+    switch (file.target_kind) {
+        case TARGET_FILE:
+        case TARGET_LINK_TO_FILE:
+        case TARGET_DANGLING_LINK:  // the link itself is replaced, never followed
+            return OUTPUT_FILE_OK;
+        case TARGET_CHARACTER_DEVICE:
+            file.in_place = true;
+            return OUTPUT_FILE_OK;
+        default:
+            reason = refusal_words(file.target_kind);
+            return OUTPUT_FILE_NOT_A_FILE;
+    }
+}
+
+int output_file_open(OutputFile& file) {
+    file.error_number = 0;
+    if (file.in_place) {
+        errno = 0;
+        file.stream = platform_open_device_stream(file.target.c_str());
+        file.error_number = errno;
+        return file.stream != nullptr ? OUTPUT_FILE_OK : OUTPUT_FILE_FAILED;
+    }
+    for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
+        const std::string name = output_file_temporary_name(file.target, file.tag, attempt);
+        // Registered before it exists: a signal in between removes nothing of
+        // anyone's, since the exclusive creation below fails on a taken name.
+        const int slot = platform_exit_cleanup_add(name.c_str());
+        errno = 0;
+        const int created = platform_create_exclusive_stream(name.c_str(), file.stream, file.temporary_stamp);
+        if (created == CREATE_EXCLUSIVE_DONE) {
+            file.temporary = name;
+            file.cleanup_slot = slot;
+            return OUTPUT_FILE_OK;
+        }
+        file.error_number = errno;
+        platform_exit_cleanup_remove(slot);
+        if (created == CREATE_EXCLUSIVE_FAILED) return OUTPUT_FILE_FAILED;
+    }
+    return OUTPUT_FILE_NO_TEMPORARY;
+}
+
+int output_file_commit(OutputFile& file, char* failure, size_t failure_capacity) {
+    if (failure_capacity != 0) failure[0] = '\0';
+    file.error_number = 0;
+    if (file.stream == nullptr) return OUTPUT_FILE_FAILED;
+    if (file.in_place) {
+        errno = 0;
+        const bool flushed = fflush(file.stream) == 0;
+        file.error_number = errno;
+        const bool closed = fclose(file.stream) == 0;
+        file.stream = nullptr;
+        return flushed && closed ? OUTPUT_FILE_OK : OUTPUT_FILE_FAILED;
+    }
+    // A replaced file's access rules go to the new file while it is still
+    // private to its owner, before anyone else can open it.
+    const int kind_now = platform_target_kind(file.target.c_str());
+    if (file.replace && file.keep_replaced && (kind_now == TARGET_FILE || kind_now == TARGET_LINK_TO_FILE) &&
+        !platform_copy_file_attributes(file.target.c_str(), file.stream, failure, failure_capacity)) {
+        output_file_abandon(file);
+        return OUTPUT_FILE_NOT_PLACED;
+    }
+    errno = 0;
+    if (!platform_stream_sync_close(file.stream)) {
+        file.error_number = errno;
+        output_file_abandon(file);
+        return OUTPUT_FILE_FAILED;
+    }
+    // What is put in place must be the file this run wrote, not one that took
+    // its name meanwhile.
+    FileStamp now;
+    if (!platform_file_stamp(file.temporary.c_str(), now) || !file_stamp_same_file(now, file.temporary_stamp)) {
+        snprintf(failure, failure_capacity, "the temporary file %s was replaced", file.temporary.c_str());
+        forget_temporary(file);
+        return OUTPUT_FILE_NOT_PLACED;
+    }
+    const int placed =
+        platform_place_file(file.temporary.c_str(), file.target.c_str(), file.replace, failure, failure_capacity);
+    if (placed == PLACE_DONE) {
+        forget_temporary(file);
+        return OUTPUT_FILE_OK;
+    }
+    output_file_abandon(file);
+    return placed == PLACE_TAKEN ? OUTPUT_FILE_EXISTS : OUTPUT_FILE_NOT_PLACED;
+}
+
+bool output_file_take_mode_and_time(OutputFile& file, const char* source) {
+    if (file.stream == nullptr || file.in_place) return true;
+    file.keep_replaced = false;
+    errno = 0;
+    const bool ok = platform_copy_mode_and_time(source, file.stream);
+    file.error_number = errno;
+    return ok;
+}
+
+void output_file_abandon(OutputFile& file) {
+    if (file.stream != nullptr) fclose(file.stream);
+    file.stream = nullptr;
+    if (!file.temporary.empty()) platform_remove_stamped(file.temporary.c_str(), file.temporary_stamp);
+    forget_temporary(file);
+}

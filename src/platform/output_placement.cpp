@@ -1,0 +1,407 @@
+#include "platform/output_placement.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void describe_error(unsigned long code, const char* text, char* failure, size_t failure_capacity) {
+    if (failure_capacity == 0) return;
+    snprintf(failure, failure_capacity, "error %lu: %s", code, text);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/windows_wide_path.h"
+
+namespace {
+
+void describe_windows_error(DWORD code, char* failure, size_t failure_capacity) {
+    wchar_t* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    std::string utf8;
+    if (FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0) {
+        windows_utf8_text(text, utf8);
+        LocalFree(text);
+    }
+    while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == '.')) utf8.pop_back();
+    if (utf8.empty()) utf8 = "Windows error";
+    describe_error(code, utf8.c_str(), failure, failure_capacity);
+}
+
+uint64_t join(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+// A name the system treats as a character device (NUL, CON): its full form is
+// a "\\.\" device path.
+bool is_character_device(const std::wstring& full) {
+    if (full.compare(0, 4, L"\\\\.\\") != 0) return false;
+    HANDLE handle = CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool character = GetFileType(handle) == FILE_TYPE_CHAR;
+    CloseHandle(handle);
+    return character;
+}
+
+}  // namespace
+
+int platform_target_kind(const char* path) {
+    std::wstring full;
+    if (windows_full_wide_path(path, full) && is_character_device(full)) return TARGET_CHARACTER_DEVICE;
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) return TARGET_OTHER;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TARGET_MISSING : TARGET_OTHER;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return TARGET_FOLDER;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return TARGET_OTHER;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // Followed: a link that leads to a file counts as one.
+        HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return TARGET_DANGLING_LINK;
+        CloseHandle(handle);
+        return TARGET_LINK_TO_FILE;
+    }
+    return TARGET_FILE;
+}
+
+int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp& stamp) {
+    stream = nullptr;
+    stamp = FileStamp{};
+    std::wstring wide;
+    if (!windows_extended_wide_path(path, wide)) return CREATE_EXCLUSIVE_FAILED;
+    // Shared for deletion, so that a console close can remove the name while
+    // the stream is still open.
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? CREATE_EXCLUSIVE_TAKEN
+                                                                         : CREATE_EXCLUSIVE_FAILED;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information) != 0) {
+        stamp.present = true;
+        stamp.regular = true;
+        stamp.volume = information.dwVolumeSerialNumber;
+        stamp.index = join(information.nFileIndexHigh, information.nFileIndexLow);
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        DeleteFileW(wide.c_str());
+        return CREATE_EXCLUSIVE_FAILED;
+    }
+    stream = _fdopen(descriptor, "w+b");
+    if (stream == nullptr) {
+        _close(descriptor);
+        DeleteFileW(wide.c_str());
+        return CREATE_EXCLUSIVE_FAILED;
+    }
+    return CREATE_EXCLUSIVE_DONE;
+}
+
+FILE* platform_open_device_stream(const char* path) {
+    std::wstring full;
+    if (!windows_full_wide_path(path, full)) return nullptr;
+    return _wfopen(full.c_str(), L"wb");
+}
+
+bool platform_copy_file_attributes(const char*, FILE*, char*, size_t) {
+    return true;
+}
+
+bool platform_copy_mode_and_time(const char* source, FILE* stream) {
+    if (fflush(stream) != 0) return false;
+    std::wstring wide;
+    if (!windows_extended_wide_path(source, wide)) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return false;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return SetFileTime(handle, nullptr, nullptr, &data.ftLastWriteTime) != 0;
+}
+
+bool platform_stream_sync_close(FILE*& stream) {
+    bool ok = fflush(stream) == 0;
+    if (ok && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))) == 0) {
+        ok = false;
+        errno = EIO;
+    }
+    const int saved = errno;
+    if (fclose(stream) != 0 && ok) {
+        ok = false;
+    } else {
+        errno = saved;
+    }
+    stream = nullptr;
+    return ok;
+}
+
+int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
+                        size_t failure_capacity) {
+    std::wstring wide_temporary;
+    std::wstring wide_target;
+    if (!windows_extended_wide_path(temporary, wide_temporary) || !windows_extended_wide_path(target, wide_target)) {
+        describe_windows_error(ERROR_INVALID_NAME, failure, failure_capacity);
+        return PLACE_FAILED;
+    }
+    if (replace) {
+        // ReplaceFileW keeps the replaced file's security descriptor and
+        // attributes; a target that is not there (or that it cannot take) is
+        // moved over as before.
+        const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            ReplaceFileW(wide_target.c_str(), wide_temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                         nullptr, nullptr) != 0) {
+            return PLACE_DONE;
+        }
+    }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(wide_temporary.c_str(), wide_target.c_str(), flags) != 0) return PLACE_DONE;
+    const DWORD code = GetLastError();
+    if (!replace && (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)) return PLACE_TAKEN;
+    describe_windows_error(code, failure, failure_capacity);
+    return PLACE_FAILED;
+}
+
+
+const char* platform_output_name_problem(const char* path) {
+    const char* name = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '/' || *at == '\\' || (at == path + 1 && *at == ':')) name = at + 1;
+    }
+    const size_t length = strlen(name);
+    if (length == 0) return nullptr;
+    if (name[length - 1] == '.' || name[length - 1] == ' ') {
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return nullptr;  // a folder, refused as such
+        return "a name ending in a dot or a space, which Windows drops";
+    }
+    // The device names count with any extension and with spaces before it.
+    size_t stem = 0;
+    while (stem < length && name[stem] != '.') ++stem;
+    while (stem > 0 && name[stem - 1] == ' ') --stem;
+    char upper[8] = {};
+    if (stem == 0 || stem > 7) return nullptr;
+    for (size_t i = 0; i < stem; ++i) {
+        const char c = name[i];
+        upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    if (strcmp(upper, "NUL") == 0 && stem == length) return nullptr;  // the null device, asked for by name
+    static const char* const DEVICES[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    bool reserved = false;
+    for (const char* device : DEVICES) reserved = reserved || strcmp(upper, device) == 0;
+    if (stem == 4 && (strncmp(upper, "COM", 3) == 0 || strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
+        upper[3] <= '9') {
+        reserved = true;
+    }
+    return reserved ? "a name Windows reserves for a device" : nullptr;
+}
+
+#else
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+const char ACL_ATTRIBUTE[] = "system.posix_acl_access";
+
+int kind_of_mode(mode_t mode) {
+    if (S_ISREG(mode)) return TARGET_FILE;
+    if (S_ISCHR(mode)) return TARGET_CHARACTER_DEVICE;
+    if (S_ISDIR(mode)) return TARGET_FOLDER;
+    if (S_ISFIFO(mode)) return TARGET_PIPE;
+    if (S_ISSOCK(mode)) return TARGET_SOCKET;
+    return TARGET_OTHER;
+}
+
+void describe_errno(int code, char* failure, size_t failure_capacity) {
+    describe_error(static_cast<unsigned long>(code), strerror(code), failure, failure_capacity);
+}
+
+// Brings a folder's entries to disk. A file system that cannot sync a folder
+// leaves the rename no less done.
+void sync_folder_of(const char* path) {
+    const char* slash = strrchr(path, '/');
+    const std::string folder = slash == nullptr ? std::string(".")
+                               : slash == path  ? std::string("/")
+                                                : std::string(path, static_cast<size_t>(slash - path));
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    fsync(descriptor);
+    close(descriptor);
+}
+
+// Copies every extended attribute of original to the open file. Only a failed
+// access rule counts: the rest (a security label the process may not set, say)
+// is the system's to refuse.
+bool copy_extended_attributes(const char* original, int descriptor, bool with_acl, char* failure,
+                              size_t failure_capacity) {
+    ssize_t length = listxattr(original, nullptr, 0);
+    if (length <= 0) return true;
+    std::vector<char> names(static_cast<size_t>(length));
+    length = listxattr(original, names.data(), names.size());
+    if (length <= 0) return true;
+    std::vector<char> value;
+    for (size_t at = 0; at < static_cast<size_t>(length); at += strlen(&names[at]) + 1) {
+        const char* name = &names[at];
+        const bool is_acl = strcmp(name, ACL_ATTRIBUTE) == 0;
+        if (is_acl && !with_acl) continue;
+        const ssize_t size = getxattr(original, name, nullptr, 0);
+        if (size < 0) continue;
+        value.resize(static_cast<size_t>(size) + 1);
+        const ssize_t got = getxattr(original, name, value.data(), value.size());
+        if (got < 0) continue;
+        if (fsetxattr(descriptor, name, value.data(), static_cast<size_t>(got), 0) != 0 && is_acl) {
+            describe_errno(errno, failure, failure_capacity);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int platform_target_kind(const char* path) {
+    struct stat status;
+    if (lstat(path, &status) != 0) return errno == ENOENT || errno == ENOTDIR ? TARGET_MISSING : TARGET_OTHER;
+    if (!S_ISLNK(status.st_mode)) return kind_of_mode(status.st_mode);
+    if (stat(path, &status) != 0) return errno == ENOENT || errno == ENOTDIR ? TARGET_DANGLING_LINK : TARGET_OTHER;
+    const int kind = kind_of_mode(status.st_mode);
+    return kind == TARGET_FILE ? TARGET_LINK_TO_FILE : kind;
+}
+
+int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp& stamp) {
+    stream = nullptr;
+    stamp = FileStamp{};
+    const int descriptor = open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor < 0) return errno == EEXIST ? CREATE_EXCLUSIVE_TAKEN : CREATE_EXCLUSIVE_FAILED;
+    struct stat status;
+    if (fstat(descriptor, &status) == 0) {
+        stamp.present = true;
+        stamp.regular = S_ISREG(status.st_mode);
+        stamp.volume = static_cast<uint64_t>(status.st_dev);
+        stamp.index = static_cast<uint64_t>(status.st_ino);
+    }
+    stream = fdopen(descriptor, "w+b");
+    if (stream == nullptr) {
+        close(descriptor);
+        unlink(path);
+        return CREATE_EXCLUSIVE_FAILED;
+    }
+    return CREATE_EXCLUSIVE_DONE;
+}
+
+FILE* platform_open_device_stream(const char* path) {
+    const int descriptor = open(path, O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) return nullptr;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        close(descriptor);
+        return nullptr;
+    }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    FILE* stream = fdopen(descriptor, "wb");
+    if (stream == nullptr) close(descriptor);
+    return stream;
+}
+
+bool platform_copy_file_attributes(const char* original, FILE* stream, char* failure, size_t failure_capacity) {
+    struct stat status;
+    if (stat(original, &status) != 0) return true;  // nothing left to take after
+    const int descriptor = fileno(stream);
+    // Owner before bits: a change of owner may clear the set-ID bits. Only root
+    // may give a file away; the group alone may still be ours to set.
+    if (fchown(descriptor, status.st_uid, status.st_gid) != 0) {
+        if (fchown(descriptor, static_cast<uid_t>(-1), status.st_gid) != 0) {
+            // Kept by the runner's group, which the original did not name.
+        }
+    }
+    struct stat now;
+    const bool group_kept = fstat(descriptor, &now) == 0 && now.st_gid == status.st_gid;
+    mode_t mode = status.st_mode & 07777;
+    if (!group_kept) mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+    if (fchmod(descriptor, mode) != 0) {
+        describe_errno(errno, failure, failure_capacity);
+        return false;
+    }
+    // An access list names the owning group too: without that group it would
+    // grant the runner's group what the original granted its own.
+    return copy_extended_attributes(original, descriptor, group_kept, failure, failure_capacity);
+}
+
+bool platform_copy_mode_and_time(const char* source, FILE* stream) {
+    if (fflush(stream) != 0) return false;
+    struct stat status;
+    if (stat(source, &status) != 0) return false;
+    const int descriptor = fileno(stream);
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    return fchmod(descriptor, status.st_mode & 0777) == 0 && futimens(descriptor, times) == 0;
+}
+
+bool platform_stream_sync_close(FILE*& stream) {
+    bool ok = fflush(stream) == 0 && fsync(fileno(stream)) == 0;
+    const int saved = errno;
+    if (fclose(stream) != 0 && ok) {
+        ok = false;
+    } else {
+        errno = saved;
+    }
+    stream = nullptr;
+    return ok;
+}
+
+int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
+                        size_t failure_capacity) {
+    if (replace) {
+        if (rename(temporary, target) != 0) {
+            describe_errno(errno, failure, failure_capacity);
+            return PLACE_FAILED;
+        }
+        sync_folder_of(target);
+        return PLACE_DONE;
+    }
+    // The final step itself refuses a name that is taken, so nothing can slip
+    // in between a look and the move.
+    if (renameat2(AT_FDCWD, temporary, AT_FDCWD, target, RENAME_NOREPLACE) == 0) {
+        sync_folder_of(target);
+        return PLACE_DONE;
+    }
+    if (errno == EEXIST) return PLACE_TAKEN;
+    if (errno != EINVAL && errno != ENOSYS) {
+        describe_errno(errno, failure, failure_capacity);
+        return PLACE_FAILED;
+    }
+    // A file system without that rename: a hard link is just as exclusive.
+    if (link(temporary, target) == 0) {
+        unlink(temporary);
+        sync_folder_of(target);
+        return PLACE_DONE;
+    }
+    if (errno == EEXIST) return PLACE_TAKEN;
+    describe_errno(errno, failure, failure_capacity);
+    return PLACE_FAILED;
+}
+
+const char* platform_output_name_problem(const char*) {
+    return nullptr;
+}
+
+#endif
