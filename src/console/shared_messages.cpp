@@ -8,10 +8,6 @@ void print_out_of_memory() {
 
 const char FLAC_DECODE_ERROR_TEXT[] = "Error while decoding FLAC input.";
 
-void print_flac_decode_error() {
-    print_to_stream(stderr, "%s\n", FLAC_DECODE_ERROR_TEXT);
-}
-
 void print_output_exists() {
     print_to_stream(stderr, "Error: output file exists. Use --overwrite to replace it.\n");
 }

@@ -4,10 +4,9 @@
 // "Error: out of memory.\n" on stderr.
 void print_out_of_memory();
 
-// "Error while decoding FLAC input.\n" on stderr: the FLAC decoder failed
-// somewhere in the stream, a bad MD5 signature included.
-void print_flac_decode_error();
-extern const char FLAC_DECODE_ERROR_TEXT[];  // the same sentence, without the line break
+// "Error while decoding FLAC input.": the FLAC decoder failed somewhere in the
+// stream, a bad MD5 signature included.
+extern const char FLAC_DECODE_ERROR_TEXT[];
 
 // A WAV/RF64 input whose reading failed in the middle (a disk error), as
 // opposed to one that simply ends early.

@@ -118,11 +118,14 @@ int output_file_commit(OutputFile& file, char* failure, size_t failure_capacity)
     // A replaced file's access rules go to the new file while it is still
     // private to its owner, before anyone else can open it.
     const int kind_now = platform_target_kind(file.target.c_str());
-    if (file.replace && file.keep_replaced && (kind_now == TARGET_FILE || kind_now == TARGET_LINK_TO_FILE) &&
+    const bool replacing = kind_now == TARGET_FILE || kind_now == TARGET_LINK_TO_FILE;
+    if (file.replace && file.keep_replaced && replacing &&
         !platform_copy_file_attributes(file.target.c_str(), file.stream, failure, failure_capacity)) {
         output_file_abandon(file);
         return OUTPUT_FILE_NOT_PLACED;
     }
+    // A file new under its name gets the permission bits any new file gets.
+    if (file.keep_replaced && !replacing) platform_give_default_mode(file.stream);
     errno = 0;
     if (!platform_stream_sync_close(file.stream)) {
         file.error_number = errno;

@@ -24,7 +24,7 @@ enum DecodeCoreStatus {
     DECODE_CORE_OUT_OF_MEMORY,
     DECODE_CORE_WRITE_FAILED,
     DECODE_CORE_STOPPED,          // the observer asked to stop
-    DECODE_CORE_INPUT_BROKEN,     // the FLAC decoder failed somewhere in the stream
+    DECODE_CORE_INPUT_BROKEN,     // reading failed somewhere in the stream (input_source_failure_text)
     DECODE_CORE_FINISH_FAILED,
     DECODE_CORE_RIFF_LIMIT,       // finishing failed because a RIFF output outgrew its size fields
 };

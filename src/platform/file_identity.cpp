@@ -66,6 +66,7 @@ bool platform_identity_unreadable(const char* path_a, const char* path_b) {
 
 #else
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -86,14 +87,23 @@ bool platform_real_path(const char* path, std::string& real) {
     return true;
 }
 
-bool platform_identity_unreadable(const char* path_a, const char* path_b) {
-    // stat reads the identity of anything it can reach; what it cannot reach
-    // (a folder without search permission above it) might still be the other.
+namespace {
+
+// Whether stat can read the identity of what is at path: 1 yes, 0 nothing is
+// there (a dangling link included), -1 something is there that stat cannot
+// reach (a folder above it without search permission).
+int identity_state(const char* path) {
     struct stat status;
-    FileIdentity identity;
-    const bool a_there = lstat(path_a, &status) == 0;
-    const bool b_there = lstat(path_b, &status) == 0;
-    return a_there && b_there && (!platform_file_identity(path_a, identity) || !platform_file_identity(path_b, identity));
+    if (stat(path, &status) == 0) return 1;
+    return errno == ENOENT || errno == ENOTDIR || errno == ELOOP ? 0 : -1;
+}
+
+}  // namespace
+
+bool platform_identity_unreadable(const char* path_a, const char* path_b) {
+    const int a = identity_state(path_a);
+    const int b = identity_state(path_b);
+    return a != 0 && b != 0 && (a < 0 || b < 0);
 }
 
 #endif

@@ -40,6 +40,19 @@ uint64_t join(DWORD high, DWORD low) {
     return (static_cast<uint64_t>(high) << 32) | low;
 }
 
+// The name the file at path has on disk, in its own letter case.
+bool final_name(const std::wstring& path, std::wstring& name) {
+    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    wchar_t buffer[32768];
+    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, 32768, 0);
+    CloseHandle(handle);
+    if (length == 0 || length >= 32768) return false;
+    name.assign(buffer, length);
+    return true;
+}
+
 // A name the system treats as a character device (NUL, CON): its full form is
 // a "\\.\" device path.
 bool is_character_device(const std::wstring& full) {
@@ -123,6 +136,10 @@ bool platform_copy_file_attributes(const char*, FILE*, char*, size_t) {
     return true;
 }
 
+bool platform_give_default_mode(FILE*) {
+    return true;
+}
+
 bool platform_copy_mode_and_time(const char* source, FILE* stream) {
     if (fflush(stream) != 0) return false;
     std::wstring wide;
@@ -159,12 +176,15 @@ int platform_place_file(const char* temporary, const char* target, bool replace,
     }
     if (replace) {
         // ReplaceFileW keeps the replaced file's security descriptor and
-        // attributes; a target that is not there (or that it cannot take) is
-        // moved over as before.
+        // attributes. It is given the replaced file's own name, so that a
+        // target spelt in other letter case keeps the name it had. A target
+        // that is not there (or that it cannot take) is moved over as before.
         const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+        std::wstring replaced;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            ReplaceFileW(wide_target.c_str(), wide_temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                         nullptr, nullptr) != 0) {
+            final_name(wide_target, replaced) &&
+            ReplaceFileW(replaced.c_str(), wide_temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                         nullptr) != 0) {
             return PLACE_DONE;
         }
     }
@@ -277,7 +297,25 @@ bool copy_extended_attributes(const char* original, int descriptor, bool with_ac
     return true;
 }
 
+// The process's umask, read without changing it (changing it and back would
+// race with other threads creating files).
+mode_t current_umask() {
+    FILE* status = fopen("/proc/self/status", "re");
+    if (status == nullptr) return 022;
+    char line[256];
+    unsigned mask = 022;
+    while (fgets(line, sizeof line, status) != nullptr) {
+        if (sscanf(line, "Umask: %o", &mask) == 1) break;
+    }
+    fclose(status);
+    return static_cast<mode_t>(mask);
+}
+
 }  // namespace
+
+bool platform_give_default_mode(FILE* stream) {
+    return fchmod(fileno(stream), 0666 & ~current_umask()) == 0;
+}
 
 int platform_target_kind(const char* path) {
     struct stat status;

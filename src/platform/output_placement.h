@@ -45,6 +45,11 @@ bool platform_copy_file_attributes(const char* original, FILE* stream, char* fai
 // later write moves the time again. False with errno set on failure.
 bool platform_copy_mode_and_time(const char* source, FILE* stream);
 
+// Gives the new file behind stream the permission bits a newly created file
+// gets by default (read and write for all, less the process's umask): the
+// temporary file is created private to its owner. Windows: nothing to do.
+bool platform_give_default_mode(FILE* stream);
+
 // Flushes the stream, brings its data to disk and closes it. False with errno
 // set when any step failed; the stream is closed either way.
 bool platform_stream_sync_close(FILE*& stream);
