@@ -95,15 +95,14 @@ bool probe_reports(const BatchOptions& options, const std::vector<BatchFile>& fi
     for (size_t i = 0; i < 3; ++i) {
         const char* path = paths[i];
         if (path == nullptr) continue;
-        const char* problem = nullptr;
+        char error_text[256] = "";
+        const char* problem = report_file_probe(path, error_text, sizeof error_text) ? nullptr : error_text;
         for (size_t j = 0; j < i && problem == nullptr; ++j) {
             if (paths[j] != nullptr && path_same_target(paths[j], path)) problem = "it is also the name of another report";
         }
         for (const BatchFile& file : files) {
             if (problem == nullptr && path_same_file(file.path.c_str(), path)) problem = "it is one of the files to be read";
         }
-        char error_text[256] = "";
-        if (problem == nullptr && !report_file_probe(path, error_text, sizeof error_text)) problem = error_text;
         if (problem == nullptr) continue;
         print_report_failure(path, problem);
         return false;
