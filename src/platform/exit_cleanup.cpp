@@ -75,12 +75,6 @@ BOOL WINAPI on_console_event(DWORD event) {
 
 }  // namespace
 
-void platform_exit_cleanup_run() {
-    for (Slot& slot : slots) {
-        if (slot.state.load() == 2) remove_name(slot.text);
-    }
-}
-
 void platform_exit_cleanup_install() {
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
@@ -94,13 +88,8 @@ void platform_exit_cleanup_arm_interrupt() {}
 
 namespace {
 
-void end_by_signal(int signal_number) {
-    platform_exit_cleanup_run();
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
-    raise(signal_number);
+void remove_name(const char* path) {
+    unlink(path);
 }
 
 void set_action(int signal_number, void (*handler)(int)) {
@@ -111,13 +100,13 @@ void set_action(int signal_number, void (*handler)(int)) {
     sigaction(signal_number, &action, nullptr);
 }
 
-}  // namespace
-
-void platform_exit_cleanup_run() {
-    for (Slot& slot : slots) {
-        if (slot.state.load() == 2) unlink(slot.text);
-    }
+void end_by_signal(int signal_number) {
+    platform_exit_cleanup_run();
+    set_action(signal_number, SIG_DFL);
+    raise(signal_number);
 }
+
+}  // namespace
 
 void platform_exit_cleanup_install() {
     set_action(SIGTERM, end_by_signal);
@@ -131,3 +120,9 @@ void platform_exit_cleanup_arm_interrupt() {
 }
 
 #endif
+
+void platform_exit_cleanup_run() {
+    for (Slot& slot : slots) {
+        if (slot.state.load() == 2) remove_name(slot.text);
+    }
+}

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string>
 
+// Brings what the system holds of the stream's file to disk; false with errno set.
+bool stream_reaches_disk(FILE* stream);
+
 namespace {
 
 void describe_error(unsigned long code, const char* text, char* failure, size_t failure_capacity) {
@@ -150,20 +153,10 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream) {
     return SetFileTime(handle, nullptr, nullptr, &data.ftLastWriteTime) != 0;
 }
 
-bool platform_stream_sync_close(FILE*& stream) {
-    bool ok = fflush(stream) == 0;
-    if (ok && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))) == 0) {
-        ok = false;
-        errno = EIO;
-    }
-    const int saved = errno;
-    if (fclose(stream) != 0 && ok) {
-        ok = false;
-    } else {
-        errno = saved;
-    }
-    stream = nullptr;
-    return ok;
+bool stream_reaches_disk(FILE* stream) {
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))) != 0) return true;
+    errno = EIO;
+    return false;
 }
 
 int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
@@ -394,16 +387,8 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream) {
     return fchmod(descriptor, status.st_mode & 0777) == 0 && futimens(descriptor, times) == 0;
 }
 
-bool platform_stream_sync_close(FILE*& stream) {
-    bool ok = fflush(stream) == 0 && fsync(fileno(stream)) == 0;
-    const int saved = errno;
-    if (fclose(stream) != 0 && ok) {
-        ok = false;
-    } else {
-        errno = saved;
-    }
-    stream = nullptr;
-    return ok;
+bool stream_reaches_disk(FILE* stream) {
+    return fsync(fileno(stream)) == 0;
 }
 
 int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
@@ -443,3 +428,15 @@ const char* platform_output_name_problem(const char*) {
 }
 
 #endif
+
+bool platform_stream_sync_close(FILE*& stream) {
+    bool ok = fflush(stream) == 0 && stream_reaches_disk(stream);
+    const int saved = errno;
+    if (fclose(stream) != 0 && ok) {
+        ok = false;
+    } else {
+        errno = saved;
+    }
+    stream = nullptr;
+    return ok;
+}

@@ -169,6 +169,21 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(sorted(action for action, _ in actions(self, "r.json").values()),
                          ["decoded"] * (8 - len(done)) + ["exists"] * len(done))
 
+    def test_two_runs_into_one_folder_at_once(self):
+        for n in range(1, 5):
+            self.place("lle.wav", "Music/%02d.wav" % n)
+        self.assertEqual(harness.run(["--quiet", "lle.wav", "reference.flac"], cwd=self.dir).status, 0)
+        args = [harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out", "--overwrite", "--jobs", "2"]
+        runs = [subprocess.Popen(harness.RUNNER + args + ["--json", "r%d.json" % n], cwd=self.dir,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE) for n in (1, 2)]
+        for run in runs:
+            stdout, stderr = run.communicate(timeout=300)
+            self.assertEqual(run.returncode, 0, stdout + stderr)
+        # Each run wrote under names of its own: every output is one whole decode, and nothing else is left.
+        self.assertEqual(harness.listing(self.path("Out")), ["%02d.flac" % n for n in range(1, 5)])
+        for name in harness.listing(self.path("Out")):
+            self.assertEqual(harness.read_bytes(self.path("Out", name)), harness.read_bytes(self.path("reference.flac")))
+
 
 if __name__ == "__main__":
     harness.main()
