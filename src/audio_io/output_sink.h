@@ -20,6 +20,8 @@ struct OutputSink {
     FlacWriter flac;
     std::unique_ptr<int32_t[]> flac_staging;  // right-justified 24-bit copy of a decoded block
     std::unique_ptr<int16_t[]> wav_staging;   // 16-bit copy of a PCM16 block
+    FILE* stream;                // the file both writers write to
+    uint64_t frames_since_write_behind;  // frames written since the system was last asked to start writing back
 };
 
 // Starts a stereo WAV/RF64 output on file, a new stream that stays the

@@ -89,7 +89,7 @@ bool output_apart_from_inputs(const BatchFile& file, const std::string& target, 
 std::string check_target(OutputFile& output, const std::string& target, const DecodePlan& plan) {
     std::string reason;
     const int status = output_file_check(output, target.c_str(), plan.overwrite, BATCH_TEMPORARY_TAG, reason);
-    if (status == OUTPUT_FILE_EXISTS) return "exists";
+    if (status == OUTPUT_FILE_EXISTS && reason.empty()) return "exists";
     if (status != OUTPUT_FILE_OK) return "failed: the output name " + target + " is " + reason;
     return "";
 }

@@ -60,19 +60,19 @@ int output_file_check(OutputFile& file, const char* target, bool replace, const 
         return OUTPUT_FILE_BAD_NAME;
     }
     file.target_kind = platform_target_kind(target);
-    if (file.target_kind == TARGET_MISSING) return OUTPUT_FILE_OK;
-    if (!replace) return OUTPUT_FILE_EXISTS;
     switch (file.target_kind) {
+        case TARGET_MISSING:
+            return OUTPUT_FILE_OK;
         case TARGET_FILE:
         case TARGET_LINK_TO_FILE:
         case TARGET_DANGLING_LINK:  // the link itself is replaced, never followed
-            return OUTPUT_FILE_OK;
+            return replace ? OUTPUT_FILE_OK : OUTPUT_FILE_EXISTS;
         case TARGET_CHARACTER_DEVICE:
             file.in_place = true;
-            return OUTPUT_FILE_OK;
+            return replace ? OUTPUT_FILE_OK : OUTPUT_FILE_EXISTS;
         default:
             reason = refusal_words(file.target_kind);
-            return OUTPUT_FILE_NOT_A_FILE;
+            return replace ? OUTPUT_FILE_NOT_A_FILE : OUTPUT_FILE_EXISTS;
     }
 }
 

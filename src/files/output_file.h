@@ -48,8 +48,9 @@ struct OutputFile {
 // replace anything at all there (a dangling link included) is EXISTS. With
 // replace a folder, pipe, socket or block device is NOT_A_FILE. On Windows a
 // name ending in a dot or a space, or a reserved device name other than NUL, is
-// BAD_NAME. For NOT_A_FILE and BAD_NAME, `reason` gets the words that say why
-// ("a folder", "a name ending in a dot or a space").
+// BAD_NAME. For NOT_A_FILE and BAD_NAME, and for EXISTS when what is there is
+// no file, `reason` gets the words that say why ("a folder", "a name ending in
+// a dot or a space").
 int output_file_check(OutputFile& file, const char* target, bool replace, const char* tag, std::string& reason);
 
 // Creates the temporary file (or opens the device) and its stream. FAILED and

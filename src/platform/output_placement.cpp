@@ -153,6 +153,8 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream) {
     return SetFileTime(handle, nullptr, nullptr, &data.ftLastWriteTime) != 0;
 }
 
+void platform_stream_write_behind(FILE*) {}
+
 bool stream_reaches_disk(FILE* stream) {
     if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))) != 0) return true;
     errno = EIO;
@@ -385,6 +387,10 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream) {
     const int descriptor = fileno(stream);
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     return fchmod(descriptor, status.st_mode & 0777) == 0 && futimens(descriptor, times) == 0;
+}
+
+void platform_stream_write_behind(FILE* stream) {
+    sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 bool stream_reaches_disk(FILE* stream) {

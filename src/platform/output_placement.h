@@ -50,6 +50,11 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream);
 // temporary file is created private to its owner. Windows: nothing to do.
 bool platform_give_default_mode(FILE* stream);
 
+// Asks the system to start writing what the stream's file holds so far back to
+// disk, without waiting for it, so that the sync at the end finds little left
+// to do. A hint: nothing happens where the system has no such call.
+void platform_stream_write_behind(FILE* stream);
+
 // Flushes the stream, brings its data to disk and closes it. False with errno
 // set when any step failed; the stream is closed either way.
 bool platform_stream_sync_close(FILE*& stream);

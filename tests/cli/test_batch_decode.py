@@ -169,6 +169,33 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(sorted(action for action, _ in actions(self, "r.json").values()),
                          ["decoded"] * (8 - len(done)) + ["exists"] * len(done))
 
+    def test_output_names_taken_or_shared(self):
+        inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
+        inputs.to_flac(self, "plain.wav", "plain.flac")
+        inputs.to_flac(self, "lle.wav", "lle.flac")
+        # (files below Music, folders made below the output folder, the actions expected)
+        cases = [({"x.wav": "plain.wav", "x.flac": "plain.flac"}, [],  # no decode: each copy keeps its own name
+                  {"x.wav": ("copied", "x.wav"), "x.flac": ("copied", "x.flac")}),
+                 ({"y.wav": "lle.wav", "y.flac": "plain.flac"}, [],  # a decode and a copy both named y.flac
+                  {"y.wav": ("failed: Music/y.flac has the same output name", "y.flac"),
+                   "y.flac": ("failed: Music/y.wav has the same output name", "y.flac")}),
+                 ({"z.wav": "lle.wav"}, ["z.flac"],  # a folder where the output goes
+                  {"z.wav": ("failed: the output name n1/n2/Out/z.flac is a folder", "z.flac")})]
+        for files, folders, expected in cases:
+            with self.subTest(files=sorted(files)):
+                shutil.rmtree(self.path("Music"), ignore_errors=True)
+                shutil.rmtree(self.path("n1"), ignore_errors=True)
+                for name, source in files.items():
+                    self.place(source, "Music/" + name)
+                for folder in folders:  # missing folders above the output folder are made
+                    os.makedirs(self.path("n1", "n2", "Out", folder))
+                result = self.run_batch(["decode", "Music", "--to", "n1/n2/Out", "--copy-others", "--json", "r.json"])
+                self.assertEqual(result.status, 0 if all(a == "copied" for a, _ in expected.values()) else 1, result)
+                got = actions(self, "r.json")
+                self.assertEqual(got, {"Music/" + name: (action.replace("/", harness.SEP) if "Music/" not in action
+                                                         else action.replace("Music/", "Music" + harness.SEP), "n1/n2/Out/" + out)
+                                       for name, (action, out) in expected.items()})
+
     def test_two_runs_into_one_folder_at_once(self):
         for n in range(1, 5):
             self.place("lle.wav", "Music/%02d.wav" % n)
