@@ -349,7 +349,10 @@ ScanOutput* file_decode_prepare(FileDecodeState& state, const BatchFile& file, c
     state.target = output_path(file, plan, true);
     std::string action;
     if (!output_apart_from_inputs(file, state.target, plan, action)) return nullptr;
-    if (!check_target(state.file, state.target, plan).empty()) return nullptr;
+    if (!check_target(state.file, state.target, plan).empty()) {
+        output_file_abandon(state.file);  // written, if at all, after the scan, which says why not
+        return nullptr;
+    }
     state.output = ScanOutput{&state, alongside_start_now, alongside_open, alongside_write, alongside_end, false, false};
     return &state.output;
 }

@@ -19,10 +19,17 @@ const char* refusal_words(int kind) {
     }
 }
 
+// A record cleared to zero has no temporary name and no slot.
 void forget_temporary(OutputFile& file) {
-    platform_exit_cleanup_remove(file.cleanup_slot);
+    if (!file.temporary.empty()) platform_exit_cleanup_remove(file.cleanup_slot);
     file.cleanup_slot = -1;
     file.temporary.clear();
+}
+
+// Once nothing more is done at the output's name.
+void release_folder(OutputFile& file) {
+    if (file.folder_open) platform_output_folder_close(file.folder);
+    file.folder_open = false;
 }
 
 }  // namespace
@@ -44,6 +51,7 @@ std::string output_file_temporary_name(const std::string& target, const char* ta
 }
 
 int output_file_check(OutputFile& file, const char* target, bool replace, const char* tag, std::string& reason) {
+    release_folder(file);
     file.target = target;
     file.temporary.clear();
     file.tag = tag;
@@ -59,7 +67,9 @@ int output_file_check(OutputFile& file, const char* target, bool replace, const 
         reason = problem;
         return OUTPUT_FILE_BAD_NAME;
     }
-    file.target_kind = platform_target_kind(target);
+    platform_output_folder_open(file.target, file.folder, file.name);
+    file.folder_open = true;
+    file.target_kind = platform_target_kind(file.folder, file.name);
     switch (file.target_kind) {
         case TARGET_MISSING:
             return OUTPUT_FILE_OK;
@@ -85,12 +95,12 @@ int output_file_open(OutputFile& file) {
         return file.stream != nullptr ? OUTPUT_FILE_OK : OUTPUT_FILE_FAILED;
     }
     for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
-        const std::string name = output_file_temporary_name(file.target, file.tag, attempt);
+        const std::string name = output_file_temporary_name(file.name, file.tag, attempt);
         // Registered before it exists: a signal in between removes nothing of
         // anyone's, since the exclusive creation below fails on a taken name.
-        const int slot = platform_exit_cleanup_add(name.c_str());
+        const int slot = platform_exit_cleanup_add(file.folder, name);
         errno = 0;
-        const int created = platform_create_exclusive_stream(name.c_str(), file.stream, file.temporary_stamp);
+        const int created = platform_create_exclusive_stream(file.folder, name, file.stream, file.temporary_stamp);
         if (created == CREATE_EXCLUSIVE_DONE) {
             file.temporary = name;
             file.cleanup_slot = slot;
@@ -117,10 +127,10 @@ int output_file_commit(OutputFile& file, char* failure, size_t failure_capacity)
     }
     // A replaced file's access rules go to the new file while it is still
     // private to its owner, before anyone else can open it.
-    const int kind_now = platform_target_kind(file.target.c_str());
+    const int kind_now = platform_target_kind(file.folder, file.name);
     const bool replacing = kind_now == TARGET_FILE || kind_now == TARGET_LINK_TO_FILE;
     if (file.replace && file.keep_replaced && replacing &&
-        !platform_copy_file_attributes(file.target.c_str(), file.stream, failure, failure_capacity)) {
+        !platform_copy_file_attributes(file.folder, file.name, file.stream, failure, failure_capacity)) {
         output_file_abandon(file);
         return OUTPUT_FILE_NOT_PLACED;
     }
@@ -134,16 +144,18 @@ int output_file_commit(OutputFile& file, char* failure, size_t failure_capacity)
     }
     // What is put in place must be the file this run wrote, not one that took
     // its name meanwhile.
-    FileStamp now;
-    if (!platform_file_stamp(file.temporary.c_str(), now) || !file_stamp_same_file(now, file.temporary_stamp)) {
-        snprintf(failure, failure_capacity, "the temporary file %s was replaced", file.temporary.c_str());
+    if (!platform_name_holds(file.folder, file.temporary, file.temporary_stamp)) {
+        snprintf(failure, failure_capacity, "the temporary file %s was replaced",
+                 platform_output_folder_path(file.folder, file.temporary).c_str());
         forget_temporary(file);
+        release_folder(file);
         return OUTPUT_FILE_NOT_PLACED;
     }
     const int placed =
-        platform_place_file(file.temporary.c_str(), file.target.c_str(), file.replace, failure, failure_capacity);
+        platform_place_file(file.folder, file.temporary, file.name, file.replace, failure, failure_capacity);
     if (placed == PLACE_DONE) {
         forget_temporary(file);
+        release_folder(file);
         return OUTPUT_FILE_OK;
     }
     output_file_abandon(file);
@@ -162,6 +174,7 @@ bool output_file_take_mode_and_time(OutputFile& file, const char* source) {
 void output_file_abandon(OutputFile& file) {
     if (file.stream != nullptr) fclose(file.stream);
     file.stream = nullptr;
-    if (!file.temporary.empty()) platform_remove_stamped(file.temporary.c_str(), file.temporary_stamp);
+    if (!file.temporary.empty()) platform_remove_created(file.folder, file.temporary, file.temporary_stamp);
     forget_temporary(file);
+    release_folder(file);
 }

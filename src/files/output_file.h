@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/output_placement.h"
 #include "platform/owned_file.h"
 
 enum OutputFileStatus {
@@ -32,7 +33,10 @@ enum OutputFileStatus {
 
 struct OutputFile {
     std::string target;         // the name the user asked for, as given
-    std::string temporary;      // where the file is written until it is complete
+    OutputFolder folder;        // the folder it goes in, held from the first look to the last step
+    bool folder_open;
+    std::string name;           // its name in that folder
+    std::string temporary;      // the name in that folder the file has until it is complete
     const char* tag;            // the temporary names' mark, e.g. "qv-hdcd-eac"
     bool replace;               // an existing file at target may be replaced
     bool in_place;              // a character device, written directly
@@ -65,7 +69,8 @@ int output_file_open(OutputFile& file);
 int output_file_commit(OutputFile& file, char* failure, size_t failure_capacity);
 
 // Ends a file that will not be completed: closes the stream and removes the
-// temporary file. Safe to call on every way out, after a commit too.
+// temporary file, and lets go of the folder. Safe to call on every way out,
+// after a commit too, and on a record output_file_check never saw.
 void output_file_abandon(OutputFile& file);
 
 // For a copy: the new file takes the permission bits and modification time of

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/output_placement.h"
+
 namespace {
 
 // Written by hand rather than with a container: a signal handler may look at
@@ -14,6 +16,7 @@ constexpr int SLOT_COUNT = 256;
 
 struct Slot {
     std::atomic<int> state;  // 0 free, 1 being filled or emptied, 2 holds a live name
+    int folder;              // POSIX: the open folder the name is in
     char* text;
     size_t capacity;
 };
@@ -22,7 +25,13 @@ Slot slots[SLOT_COUNT];
 
 }  // namespace
 
-int platform_exit_cleanup_add(const char* path) {
+int platform_exit_cleanup_add(const OutputFolder& folder, const std::string& name) {
+#ifdef _WIN32
+    const std::string whole = platform_output_folder_path(folder, name);
+    const char* path = whole.c_str();
+#else
+    const char* path = name.c_str();
+#endif
     const size_t length = strlen(path);
     for (int i = 0; i < SLOT_COUNT; ++i) {
         int expected = 0;
@@ -38,6 +47,7 @@ int platform_exit_cleanup_add(const char* path) {
             slot.capacity = length + 1;
         }
         memcpy(slot.text, path, length + 1);
+        slot.folder = folder.descriptor;
         slot.state.store(2);
         return i;
     }
@@ -59,7 +69,7 @@ void platform_exit_cleanup_remove(int slot) {
 namespace {
 
 // Converts without allocating: the routine may run while memory is exhausted.
-void remove_name(const char* path) {
+void remove_name(int, const char* path) {
     static wchar_t wide[32768];
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, 32767);
     if (length > 0) DeleteFileW(wide);
@@ -88,8 +98,8 @@ void platform_exit_cleanup_arm_interrupt() {}
 
 namespace {
 
-void remove_name(const char* path) {
-    unlink(path);
+void remove_name(int folder, const char* name) {
+    unlinkat(folder, name, 0);
 }
 
 void set_action(int signal_number, void (*handler)(int)) {
@@ -123,6 +133,6 @@ void platform_exit_cleanup_arm_interrupt() {
 
 void platform_exit_cleanup_run() {
     for (Slot& slot : slots) {
-        if (slot.state.load() == 2) remove_name(slot.text);
+        if (slot.state.load() == 2) remove_name(slot.folder, slot.text);
     }
 }

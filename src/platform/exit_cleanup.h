@@ -5,9 +5,14 @@
 // process as that ending would have.
 #pragma once
 
-// Registers path; returns its slot, or -1 when every slot is taken (the name
-// is then simply not protected).
-int platform_exit_cleanup_add(const char* path);
+#include <string>
+
+struct OutputFolder;
+
+// Registers a name in an output folder, which must stay open until the name is
+// forgotten; returns its slot, or -1 when every slot is taken (the name is then
+// simply not protected).
+int platform_exit_cleanup_add(const OutputFolder& folder, const std::string& name);
 
 // Forgets a slot; -1 is ignored.
 void platform_exit_cleanup_remove(int slot);

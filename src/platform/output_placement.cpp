@@ -68,9 +68,8 @@ bool is_character_device(const std::wstring& full) {
     return character;
 }
 
-}  // namespace
 
-int platform_target_kind(const char* path) {
+int kind_at_path(const char* path) {
     std::wstring full;
     if (windows_full_wide_path(path, full) && is_character_device(full)) return TARGET_CHARACTER_DEVICE;
     std::wstring wide;
@@ -93,7 +92,7 @@ int platform_target_kind(const char* path) {
     return TARGET_FILE;
 }
 
-int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp& stamp) {
+int create_at_path(const char* path, FILE*& stream, FileStamp& stamp) {
     stream = nullptr;
     stamp = FileStamp{};
     std::wstring wide;
@@ -129,13 +128,15 @@ int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp&
     return CREATE_EXCLUSIVE_DONE;
 }
 
+}  // namespace
+
 FILE* platform_open_device_stream(const char* path) {
     std::wstring full;
     if (!windows_full_wide_path(path, full)) return nullptr;
     return _wfopen(full.c_str(), L"wb");
 }
 
-bool platform_copy_file_attributes(const char*, FILE*, char*, size_t) {
+bool platform_copy_file_attributes(const OutputFolder&, const std::string&, FILE*, char*, size_t) {
     return true;
 }
 
@@ -161,8 +162,9 @@ bool stream_reaches_disk(FILE* stream) {
     return false;
 }
 
-int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
-                        size_t failure_capacity) {
+namespace {
+
+int place_paths(const char* temporary, const char* target, bool replace, char* failure, size_t failure_capacity) {
     std::wstring wide_temporary;
     std::wstring wide_target;
     if (!windows_extended_wide_path(temporary, wide_temporary) || !windows_extended_wide_path(target, wide_target)) {
@@ -191,6 +193,47 @@ int platform_place_file(const char* temporary, const char* target, bool replace,
     return PLACE_FAILED;
 }
 
+
+}  // namespace
+
+void platform_output_folder_open(const std::string& target, OutputFolder& folder, std::string& name) {
+    folder.descriptor = -1;
+    folder.path.clear();
+    name = target;
+}
+
+void platform_output_folder_close(OutputFolder& folder) {
+    folder.descriptor = -1;
+}
+
+std::string platform_output_folder_path(const OutputFolder& folder, const std::string& name) {
+    return folder.path.empty() ? name : folder.path + "\\" + name;
+}
+
+int platform_target_kind(const OutputFolder& folder, const std::string& name) {
+    return kind_at_path(platform_output_folder_path(folder, name).c_str());
+}
+
+int platform_create_exclusive_stream(const OutputFolder& folder, const std::string& name, FILE*& stream,
+                                     FileStamp& stamp) {
+    return create_at_path(platform_output_folder_path(folder, name).c_str(), stream, stamp);
+}
+
+bool platform_name_holds(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
+    FileStamp now;
+    return platform_file_stamp(platform_output_folder_path(folder, name).c_str(), now) &&
+           file_stamp_same_file(now, stamp);
+}
+
+void platform_remove_created(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
+    platform_remove_stamped(platform_output_folder_path(folder, name).c_str(), stamp);
+}
+
+int platform_place_file(const OutputFolder& folder, const std::string& temporary, const std::string& target,
+                        bool replace, char* failure, size_t failure_capacity) {
+    return place_paths(platform_output_folder_path(folder, temporary).c_str(),
+                       platform_output_folder_path(folder, target).c_str(), replace, failure, failure_capacity);
+}
 
 const char* platform_output_name_problem(const char* path) {
     const char* name = path;
@@ -234,6 +277,8 @@ const char* platform_output_name_problem(const char* path) {
 
 #include <vector>
 
+#include "platform/file_paths.h"
+
 namespace {
 
 const char ACL_ATTRIBUTE[] = "system.posix_acl_access";
@@ -251,38 +296,47 @@ void describe_errno(int code, char* failure, size_t failure_capacity) {
     describe_error(static_cast<unsigned long>(code), strerror(code), failure, failure_capacity);
 }
 
-// Brings a folder's entries to disk. A file system that cannot sync a folder
+void stamp_status(const struct stat& status, FileStamp& stamp) {
+    stamp.present = true;
+    stamp.regular = S_ISREG(status.st_mode);
+    stamp.volume = static_cast<uint64_t>(status.st_dev);
+    stamp.index = static_cast<uint64_t>(status.st_ino);
+}
+
+// Brings the folder's entries to disk. A file system that cannot sync a folder
 // leaves the rename no less done.
-void sync_folder_of(const char* path) {
-    const char* slash = strrchr(path, '/');
-    const std::string folder = slash == nullptr ? std::string(".")
-                               : slash == path  ? std::string("/")
-                                                : std::string(path, static_cast<size_t>(slash - path));
-    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void sync_folder(const OutputFolder& folder, const std::string& name) {
+    int descriptor = -1;
+    if (folder.descriptor != AT_FDCWD) {
+        descriptor = openat(folder.descriptor, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        std::string parent;
+        if (!platform_parent_path(name, parent)) parent = "/";
+        descriptor = open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
     if (descriptor < 0) return;
     fsync(descriptor);
     close(descriptor);
 }
 
-// Copies every extended attribute of original to the open file. Only a failed
-// access rule counts: the rest (a security label the process may not set, say)
-// is the system's to refuse.
-bool copy_extended_attributes(const char* original, int descriptor, bool with_acl, char* failure,
-                              size_t failure_capacity) {
-    ssize_t length = listxattr(original, nullptr, 0);
+// Copies every extended attribute of the open original to the open new file.
+// Only a failed access rule counts: the rest (a security label the process may
+// not set, say) is the system's to refuse.
+bool copy_extended_attributes(int original, int descriptor, bool with_acl, char* failure, size_t failure_capacity) {
+    ssize_t length = flistxattr(original, nullptr, 0);
     if (length <= 0) return true;
     std::vector<char> names(static_cast<size_t>(length));
-    length = listxattr(original, names.data(), names.size());
+    length = flistxattr(original, names.data(), names.size());
     if (length <= 0) return true;
     std::vector<char> value;
     for (size_t at = 0; at < static_cast<size_t>(length); at += strlen(&names[at]) + 1) {
         const char* name = &names[at];
         const bool is_acl = strcmp(name, ACL_ATTRIBUTE) == 0;
         if (is_acl && !with_acl) continue;
-        const ssize_t size = getxattr(original, name, nullptr, 0);
+        const ssize_t size = fgetxattr(original, name, nullptr, 0);
         if (size < 0) continue;
         value.resize(static_cast<size_t>(size) + 1);
-        const ssize_t got = getxattr(original, name, value.data(), value.size());
+        const ssize_t got = fgetxattr(original, name, value.data(), value.size());
         if (got < 0) continue;
         if (fsetxattr(descriptor, name, value.data(), static_cast<size_t>(got), 0) != 0 && is_acl) {
             describe_errno(errno, failure, failure_capacity);
@@ -308,38 +362,73 @@ mode_t current_umask() {
 
 }  // namespace
 
-bool platform_give_default_mode(FILE* stream) {
-    return fchmod(fileno(stream), 0666 & ~current_umask()) == 0;
+void platform_output_folder_open(const std::string& target, OutputFolder& folder, std::string& name) {
+    folder.descriptor = AT_FDCWD;
+    folder.path.clear();
+    name = target;
+    std::string parent;
+    const std::string last = platform_last_component(target);
+    if (last.empty() || last == "." || last == ".." || !platform_parent_path(target, parent)) return;
+    // O_PATH: a folder the process may write in but not list still opens.
+    const int descriptor = open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    folder.descriptor = descriptor;
+    folder.path = parent;
+    name = last;
 }
 
-int platform_target_kind(const char* path) {
+void platform_output_folder_close(OutputFolder& folder) {
+    if (folder.descriptor >= 0) close(folder.descriptor);
+    folder.descriptor = AT_FDCWD;
+    folder.path.clear();
+}
+
+std::string platform_output_folder_path(const OutputFolder& folder, const std::string& name) {
+    if (folder.path.empty()) return name;
+    return folder.path.back() == '/' ? folder.path + name : folder.path + "/" + name;
+}
+
+int platform_target_kind(const OutputFolder& folder, const std::string& name) {
     struct stat status;
-    if (lstat(path, &status) != 0) return errno == ENOENT || errno == ENOTDIR ? TARGET_MISSING : TARGET_OTHER;
+    if (fstatat(folder.descriptor, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? TARGET_MISSING : TARGET_OTHER;
+    }
     if (!S_ISLNK(status.st_mode)) return kind_of_mode(status.st_mode);
-    if (stat(path, &status) != 0) return errno == ENOENT || errno == ENOTDIR ? TARGET_DANGLING_LINK : TARGET_OTHER;
+    if (fstatat(folder.descriptor, name.c_str(), &status, 0) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? TARGET_DANGLING_LINK : TARGET_OTHER;
+    }
     const int kind = kind_of_mode(status.st_mode);
     return kind == TARGET_FILE ? TARGET_LINK_TO_FILE : kind;
 }
 
-int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp& stamp) {
+int platform_create_exclusive_stream(const OutputFolder& folder, const std::string& name, FILE*& stream,
+                                     FileStamp& stamp) {
     stream = nullptr;
     stamp = FileStamp{};
-    const int descriptor = open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int descriptor =
+        openat(folder.descriptor, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (descriptor < 0) return errno == EEXIST ? CREATE_EXCLUSIVE_TAKEN : CREATE_EXCLUSIVE_FAILED;
     struct stat status;
-    if (fstat(descriptor, &status) == 0) {
-        stamp.present = true;
-        stamp.regular = S_ISREG(status.st_mode);
-        stamp.volume = static_cast<uint64_t>(status.st_dev);
-        stamp.index = static_cast<uint64_t>(status.st_ino);
-    }
+    if (fstat(descriptor, &status) == 0) stamp_status(status, stamp);
     stream = fdopen(descriptor, "w+b");
     if (stream == nullptr) {
         close(descriptor);
-        unlink(path);
+        unlinkat(folder.descriptor, name.c_str(), 0);
         return CREATE_EXCLUSIVE_FAILED;
     }
     return CREATE_EXCLUSIVE_DONE;
+}
+
+bool platform_name_holds(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
+    struct stat status;
+    if (fstatat(folder.descriptor, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    FileStamp now;
+    stamp_status(status, now);
+    return file_stamp_same_file(now, stamp);
+}
+
+void platform_remove_created(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
+    if (platform_name_holds(folder, name, stamp)) unlinkat(folder.descriptor, name.c_str(), 0);
 }
 
 FILE* platform_open_device_stream(const char* path) {
@@ -356,9 +445,20 @@ FILE* platform_open_device_stream(const char* path) {
     return stream;
 }
 
-bool platform_copy_file_attributes(const char* original, FILE* stream, char* failure, size_t failure_capacity) {
+bool platform_give_default_mode(FILE* stream) {
+    return fchmod(fileno(stream), 0666 & ~current_umask()) == 0;
+}
+
+bool platform_copy_file_attributes(const OutputFolder& folder, const std::string& original_name, FILE* stream,
+                                   char* failure, size_t failure_capacity) {
+    // Looked at through a descriptor, so that every attribute is the one file's.
+    const int original = openat(folder.descriptor, original_name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (original < 0) return true;  // nothing left to take after
     struct stat status;
-    if (stat(original, &status) != 0) return true;  // nothing left to take after
+    if (fstat(original, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(original);
+        return true;
+    }
     const int descriptor = fileno(stream);
     // Owner before bits: a change of owner may clear the set-ID bits. Only root
     // may give a file away; the group alone may still be ours to set.
@@ -371,13 +471,13 @@ bool platform_copy_file_attributes(const char* original, FILE* stream, char* fai
     const bool group_kept = fstat(descriptor, &now) == 0 && now.st_gid == status.st_gid;
     mode_t mode = status.st_mode & 07777;
     if (!group_kept) mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
-    if (fchmod(descriptor, mode) != 0) {
-        describe_errno(errno, failure, failure_capacity);
-        return false;
-    }
+    bool ok = fchmod(descriptor, mode) == 0;
+    if (!ok) describe_errno(errno, failure, failure_capacity);
     // An access list names the owning group too: without that group it would
     // grant the runner's group what the original granted its own.
-    return copy_extended_attributes(original, descriptor, group_kept, failure, failure_capacity);
+    ok = ok && copy_extended_attributes(original, descriptor, group_kept, failure, failure_capacity);
+    close(original);
+    return ok;
 }
 
 bool platform_copy_mode_and_time(const char* source, FILE* stream) {
@@ -397,20 +497,21 @@ bool stream_reaches_disk(FILE* stream) {
     return fsync(fileno(stream)) == 0;
 }
 
-int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
-                        size_t failure_capacity) {
+int platform_place_file(const OutputFolder& folder, const std::string& temporary, const std::string& target,
+                        bool replace, char* failure, size_t failure_capacity) {
+    const int at = folder.descriptor;
     if (replace) {
-        if (rename(temporary, target) != 0) {
+        if (renameat(at, temporary.c_str(), at, target.c_str()) != 0) {
             describe_errno(errno, failure, failure_capacity);
             return PLACE_FAILED;
         }
-        sync_folder_of(target);
+        sync_folder(folder, target);
         return PLACE_DONE;
     }
     // The final step itself refuses a name that is taken, so nothing can slip
     // in between a look and the move.
-    if (renameat2(AT_FDCWD, temporary, AT_FDCWD, target, RENAME_NOREPLACE) == 0) {
-        sync_folder_of(target);
+    if (renameat2(at, temporary.c_str(), at, target.c_str(), RENAME_NOREPLACE) == 0) {
+        sync_folder(folder, target);
         return PLACE_DONE;
     }
     if (errno == EEXIST) return PLACE_TAKEN;
@@ -419,9 +520,9 @@ int platform_place_file(const char* temporary, const char* target, bool replace,
         return PLACE_FAILED;
     }
     // A file system without that rename: a hard link is just as exclusive.
-    if (link(temporary, target) == 0) {
-        unlink(temporary);
-        sync_folder_of(target);
+    if (linkat(at, temporary.c_str(), at, target.c_str(), 0) == 0) {
+        unlinkat(at, temporary.c_str(), 0);
+        sync_folder(folder, target);
         return PLACE_DONE;
     }
     if (errno == EEXIST) return PLACE_TAKEN;

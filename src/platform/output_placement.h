@@ -5,8 +5,30 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "platform/owned_file.h"
+
+// The folder an output is written in. On POSIX systems it is held open, so
+// that the look at the output's name, the creation of its temporary file and
+// the final move all happen in that one folder, even if the folder's path is
+// changed meanwhile (a folder swapped for a link). Names below are relative to
+// it. Windows uses the folder's path.
+struct OutputFolder {
+    int descriptor;    // POSIX: the open folder, or AT_FDCWD when names are whole paths
+    std::string path;  // the folder's path ("" when names are whole paths)
+};
+
+// Opens the folder of target and gives the name target has in it. A folder
+// that cannot be opened (it does not exist, say) leaves the whole path as the
+// name, so that every later step fails or succeeds as the path itself would.
+void platform_output_folder_open(const std::string& target, OutputFolder& folder, std::string& name);
+
+// Closes the folder; safe to call twice.
+void platform_output_folder_close(OutputFolder& folder);
+
+// The whole path of a name in the folder, for messages and for a device.
+std::string platform_output_folder_path(const OutputFolder& folder, const std::string& name);
 
 enum PlatformTargetKind {
     TARGET_MISSING = 0,          // nothing at the name
@@ -20,14 +42,21 @@ enum PlatformTargetKind {
     TARGET_OTHER = 8,            // a block device, or something that cannot be looked at
 };
 
-// What is at path; the final link is looked at itself, then followed.
-int platform_target_kind(const char* path);
+// What is at the name; the final link is looked at itself, then followed.
+int platform_target_kind(const OutputFolder& folder, const std::string& name);
 
-// Creates path exclusively, never following a link, readable and writable by
-// its owner only, and opens a stream for reading and writing on it. The file
+// Creates the name exclusively, never following a link, readable and writable
+// by its owner only, and opens a stream for reading and writing on it. The file
 // may be removed by name while the stream is open (Windows: shared for delete).
 // CREATE_EXCLUSIVE_TAKEN when anything at all is at the name.
-int platform_create_exclusive_stream(const char* path, FILE*& stream, FileStamp& stamp);
+int platform_create_exclusive_stream(const OutputFolder& folder, const std::string& name, FILE*& stream,
+                                     FileStamp& stamp);
+
+// True when the name still holds the file that stamp describes.
+bool platform_name_holds(const OutputFolder& folder, const std::string& name, const FileStamp& stamp);
+
+// Removes the name when it still holds the file that stamp describes.
+void platform_remove_created(const OutputFolder& folder, const std::string& name, const FileStamp& stamp);
 
 // Opens an existing character device for writing.
 FILE* platform_open_device_stream(const char* path);
@@ -38,7 +67,8 @@ FILE* platform_open_device_stream(const char* path);
 // the group cannot be kept), permission bits, ACLs and every other extended
 // attribute. False with the reason when an access rule could not be carried
 // over. Windows keeps these when the file is put in place, so this does nothing.
-bool platform_copy_file_attributes(const char* original, FILE* stream, char* failure, size_t failure_capacity);
+bool platform_copy_file_attributes(const OutputFolder& folder, const std::string& original, FILE* stream,
+                                   char* failure, size_t failure_capacity);
 
 // Gives the file behind stream the permission bits and modification time of
 // the file at source (a copy of it). The stream is flushed first, so that no
@@ -61,13 +91,13 @@ bool platform_stream_sync_close(FILE*& stream);
 
 enum PlatformPlaceResult { PLACE_DONE = 0, PLACE_TAKEN = 1, PLACE_FAILED = 2 };
 
-// Puts the complete file at temporary onto target in one step and returns once
+// Puts the complete file at temporary onto target (both names in folder) in one step and returns once
 // that is on disk as far as the system can tell. Unless replace, a target that
 // exists (however it came there) is left alone: PLACE_TAKEN. On failure the
 // system's error number and text are in failure; temporary and target are then
 // as they were.
-int platform_place_file(const char* temporary, const char* target, bool replace, char* failure,
-                        size_t failure_capacity);
+int platform_place_file(const OutputFolder& folder, const std::string& temporary, const std::string& target,
+                        bool replace, char* failure, size_t failure_capacity);
 
 // Windows changes some names on its own: a trailing dot or space is dropped,
 // and CON, AUX, COM1 (with any extension) name devices. For such an output name

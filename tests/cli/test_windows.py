@@ -76,6 +76,7 @@ class FileNameTest(harness.CliTestCase):
         self.assertEqual(harness.read_bytes(self.path(stem + " (decoded).wav")), harness.read_bytes(self.path("ref.wav")))
         self.assertFiles([stem + ".wav", stem + " (decoded).wav", "ref.wav"])
 
+    @WINDOWS_ONLY
     def test_names_windows_would_change(self):
         inputs.make_lle(self)
         inputs.to_flac(self, "lle.wav", "a.flac")
