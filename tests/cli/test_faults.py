@@ -226,7 +226,8 @@ class FaultTest(harness.CliTestCase):
         os.mkdir(self.path("M"))
         os.link(self.path("in.wav"), self.path("M", "a.wav"))
         os.mkdir(self.path("Out"))
-        return [(harness.PROGRAM, ["--eac", "in.wav", "dest.flac"], "dest.flac", "dest.qv-hdcd-eac.tmp.flac"),
+        return [(harness.PROGRAM, ["--eac", "in.wav", "Out/dest.flac"], "Out/dest.flac",
+                 "Out/dest.qv-hdcd-eac.tmp.flac"),
                 (harness.BATCH_PROGRAM, ["decode", "M", "--to", "Out", "--overwrite", "--jobs", "1"],
                  "Out/a.flac", "Out/a.qv-hdcd-batch.tmp.flac")]
 
@@ -280,20 +281,41 @@ class FaultTest(harness.CliTestCase):
             # Without --overwrite a file that appears while the output is written is kept: the run fails.
             os.remove(self.path(output))
             quiet = [a for a in args if a not in ("--eac", "--overwrite")] + (["--quiet"] if args[0] == "--eac" else [])
-            trace = ["-P", self.path(temporary), "-e", "trace=write", "-e", "inject=write:delay_enter=1000000:when=2"]
-            process = subprocess.Popen(["strace", "-f", "-qq", "-o", "/dev/null", *trace, program, *quiet],
-                                       cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            deadline = time.time() + 20
-            while not os.path.exists(self.path(temporary)) and time.time() < deadline:
-                time.sleep(0.01)
-            inputs.write_file(self, output, b"appeared meanwhile")
-            stdout, stderr = process.communicate(timeout=60)
+            status, stdout, stderr = self.while_writing(program, quiet, temporary,
+                                                        lambda: inputs.write_file(self, output, b"appeared meanwhile"))
             self.assertEqual(harness.read_bytes(self.path(output)), b"appeared meanwhile")
             self.assertFalse(os.path.exists(self.path(temporary)))
             if program == harness.PROGRAM:
-                self.assertEqual((process.returncode, stderr), (1, inputs.EXISTS), stdout)
+                self.assertEqual((status, stderr), (1, inputs.EXISTS), stdout)
             else:
                 self.assertIn(b" 1 exist,", stdout)
+            # The output folder swapped for a link meanwhile: the output still lands in the folder first looked at.
+            os.remove(self.path(output))
+            os.mkdir(self.path("Elsewhere"))
+
+            def swap():
+                os.rename(self.path("Out"), self.path("Out.old"))
+                os.symlink(self.path("Elsewhere"), self.path("Out"))
+            status, stdout, stderr = self.while_writing(program, quiet, temporary, swap)
+            self.assertEqual(status, 0, stdout + stderr)
+            self.assertEqual(harness.listing(self.path("Elsewhere")), [])
+            self.assertEqual(harness.read_bytes(self.path("Out.old", os.path.basename(output))), reference)
+            os.remove(self.path("Out"))
+            os.rename(self.path("Out.old"), self.path("Out"))
+            os.rmdir(self.path("Elsewhere"))
+
+    def while_writing(self, program, args, temporary, action):
+        """Runs the program with its second write to the temporary output held up a second, doing action
+        as soon as the temporary file exists; returns the status, stdout and stderr."""
+        trace = ["-P", self.path(temporary), "-e", "trace=write", "-e", "inject=write:delay_enter=1000000:when=2"]
+        process = subprocess.Popen(["strace", "-f", "-qq", "-o", "/dev/null", *trace, program, *args],
+                                   cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        deadline = time.time() + 20
+        while not os.path.exists(self.path(temporary)) and time.time() < deadline:
+            time.sleep(0.01)
+        action()
+        stdout, stderr = process.communicate(timeout=60)
+        return process.returncode, stdout, stderr
 
     @POSIX_ONLY
     def test_read_errors_are_errors(self):
