@@ -57,6 +57,7 @@ int conversion_run(ConversionOptions& options) {
     std::string reason;
     const int output_status =
         output_file_check(output, options.output_path, options.overwrite, CONVERTER_TEMPORARY_TAG, reason);
+    output_file_abandon(output);  // only a look: the operation writes the output
     if (output_status == OUTPUT_FILE_NOT_A_FILE || output_status == OUTPUT_FILE_BAD_NAME) {
         print_output_not_writable(reason.c_str());
         return 1;

@@ -97,8 +97,8 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* out
     run.texts = &DECODE_VARIANTS[variant];
     const DecodeTexts& texts = *run.texts;
 
-    if (!output_file_check_printing(run.output, output_path, overwrite)) return 1;
     OutputFileGuard output_guard{run.output};
+    if (!output_file_check_printing(run.output, output_path, overwrite)) return 1;
     char error_text[256] = "";
     int32_t status = decode_core_open_input(run.core, input_path, texts.input_kind, error_text, sizeof error_text);
     if (status == DECODE_CORE_INPUT_FAILED) {

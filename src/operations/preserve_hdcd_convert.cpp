@@ -57,8 +57,8 @@ int preserve_hdcd_convert(const char* input_path, const char* output_path, bool 
         return 1;
     }
     PreserveRun run;
-    if (!output_file_check_printing(run.file, output_path, overwrite)) return 1;
     OutputFileGuard file_guard{run.file};
+    if (!output_file_check_printing(run.file, output_path, overwrite)) return 1;
 
     char error_text[256] = "";
     const int32_t input_kind = has_flac_suffix(input_path) ? INPUT_KIND_FLAC : INPUT_KIND_WAV;

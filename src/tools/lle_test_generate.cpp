@@ -36,8 +36,8 @@ int lle_test_fail(OutputSink& sink, OutputFile& file) {
 int lle_test_generate(const char* output_path) {
     // An existing file is replaced without asking.
     OutputFile file{};
-    if (!output_file_check_printing(file, output_path, true)) return 1;
     OutputFileGuard file_guard{file};
+    if (!output_file_check_printing(file, output_path, true)) return 1;
     OutputSink sink{};
     if (!output_file_open_printing(file)) return 1;
     char error_text[256] = "";
