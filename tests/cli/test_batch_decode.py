@@ -191,10 +191,8 @@ class BatchDecodeTest(harness.CliTestCase):
                     os.makedirs(self.path("n1", "n2", "Out", folder))
                 result = self.run_batch(["decode", "Music", "--to", "n1/n2/Out", "--copy-others", "--json", "r.json"])
                 self.assertEqual(result.status, 0 if all(a == "copied" for a, _ in expected.values()) else 1, result)
-                got = actions(self, "r.json")
-                self.assertEqual(got, {"Music/" + name: (action.replace("/", harness.SEP) if "Music/" not in action
-                                                         else action.replace("Music/", "Music" + harness.SEP), "n1/n2/Out/" + out)
-                                       for name, (action, out) in expected.items()})
+                got = {name: (action.replace(harness.SEP, "/"), out) for name, (action, out) in actions(self, "r.json").items()}
+                self.assertEqual(got, {"Music/" + name: (action, "n1/n2/Out/" + out) for name, (action, out) in expected.items()})
 
     def test_two_runs_into_one_folder_at_once(self):
         for n in range(1, 5):
