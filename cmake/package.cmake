@@ -80,18 +80,12 @@ install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${QV_PACKAGING_DIR}/copyright ${QV_PACKAGING_BINARY_DIR}/changelog.gz
         DESTINATION ${QV_DOC_DIR})
 
-# The package recommends the Debian package that ships the libFLAC the program
-# loads (cmake/flac.cmake found its shared-object name); by Debian's naming
-# rule when dpkg does not know the file.
-get_filename_component(QV_FLAC_LIBRARY_DIR ${QV_FLAC_SHARED_LIBRARY} DIRECTORY)
-execute_process(COMMAND dpkg-query -S ${QV_FLAC_LIBRARY_DIR}/${QV_FLAC_LIBRARY_FILE}
-                OUTPUT_VARIABLE QV_FLAC_OWNER ERROR_QUIET RESULT_VARIABLE QV_FLAC_OWNER_RESULT)
-if(QV_FLAC_OWNER_RESULT EQUAL 0 AND QV_FLAC_OWNER MATCHES "^([^:,]+)")
-  set(QV_FLAC_DEBIAN_PACKAGE ${CMAKE_MATCH_1})
-else()
-  string(REGEX REPLACE "\\.so\\.([0-9]+).*$" "\\1" QV_FLAC_DEBIAN_PACKAGE ${QV_FLAC_LIBRARY_FILE})
-  string(TOLOWER ${QV_FLAC_DEBIAN_PACKAGE} QV_FLAC_DEBIAN_PACKAGE)
-endif()
+# The package recommends the Debian packages of the libFLAC files the program
+# loads (cmake/flac.cmake): libFLAC.so.14 comes with libflac14 (Debian 13),
+# libFLAC.so.12 with libflac12 (Debian 12).
+set(QV_FLAC_DEBIAN_PACKAGES ${QV_FLAC_LIBRARY_FILES})
+list(TRANSFORM QV_FLAC_DEBIAN_PACKAGES REPLACE "^libFLAC\\.so\\.([0-9]+)$" "libflac\\1")
+string(REPLACE ";" " | " QV_FLAC_DEBIAN_RECOMMENDS "${QV_FLAC_DEBIAN_PACKAGES}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -100,7 +94,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Varnel <qv-hdcd@varnel.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ${QV_FLAC_DEBIAN_PACKAGE})
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${QV_FLAC_DEBIAN_RECOMMENDS}")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGE_DESCRIPTION [=[
 HDCD (High Definition Compatible Digital) CDs hide control packets in the

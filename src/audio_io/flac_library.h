@@ -74,6 +74,17 @@ bool flac_library_require(char* error_text, size_t error_capacity);
 // Releases the library so that a later call loads it afresh.
 void flac_library_unload();
 
+// What was loaded, for a version report.
+struct FlacLibraryDescription {
+    char file[1040];       // the library's full path; "" when the system does not tell it
+    const char* version;   // libFLAC's own version text; "" when the library has none
+    bool encoder_threads;  // its encoder runs on more than one thread when asked to
+};
+
+// Loads libFLAC if no attempt was made yet and describes it; false when it is
+// not loaded (flac_library_error_text then says why).
+bool flac_library_describe(FlacLibraryDescription& description);
+
 // The process-wide record; its entry points are usable once flac_library_load
 // has returned true.
 const FlacLibrary& flac_library_entry_points();

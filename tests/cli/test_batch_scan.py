@@ -200,7 +200,8 @@ class BatchScanTest(harness.CliTestCase):
                 result = self.run_batch(args)
                 self.assertEqual((result.status, result.stdout), (1, b""))
                 self.assertTrue(result.stderr.startswith(message + b"\nUsage:\n"), result.stderr)
-        self.assertEqual(self.run_batch(["--version"]).stdout, b"qv-hdcd-batch 1.0.1.0\n")
+        # The second line names the libFLAC found (test_flac_loader).
+        self.assertEqual(self.run_batch(["--version"]).stdout.split(b"\n")[0], b"qv-hdcd-batch 1.0.1.0")
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "a FIFO and SIGINT are POSIX")
     def test_interrupt_abandons_the_file_in_progress(self):

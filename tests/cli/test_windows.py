@@ -59,12 +59,22 @@ class WindowsExecutableTest(harness.CliTestCase):
 
     def test_flac_status_without_the_library(self):
         os.makedirs(self.path("alone"))
-        shutil.copyfile(harness.PROGRAM, self.path("alone", "qv-hdcd.exe"))
+        for program in (harness.PROGRAM, harness.BATCH_PROGRAM):
+            shutil.copyfile(program, self.path("alone", os.path.basename(program)))
         result = self.run_program(["--flac-status"], program=self.path("alone", "qv-hdcd.exe"))
         self.assertEqual((result.status, result.stderr), (2, b""), result)
         # 126 is ERROR_MOD_NOT_FOUND; the system's text follows without its line break and full stop.
-        self.assertRegex(result.stdout, rb"^FLAC support: unavailable\nUnable to load libFLAC\.dll "
-                                        rb"\(Windows error 126: [^\r\n]*[^\r\n. ]\)\.\n\Z")
+        unavailable = rb"Unable to load libFLAC\.dll \(Windows error 126: [^\r\n]*[^\r\n. ]\)\."
+        self.assertRegex(result.stdout, rb"^FLAC support: unavailable\n" + unavailable + rb"\n\Z")
+        result = self.run_program(["--version"], program=self.path("alone", "qv-hdcd-batch.exe"))
+        self.assertEqual((result.status, result.stderr), (0, b""), result)
+        self.assertRegex(result.stdout, rb"^qv-hdcd-batch 1\.0\.1\.0\nlibFLAC: unavailable: " + unavailable + rb"\n\Z")
+
+    def test_version_names_the_library_beside_the_program(self):
+        result = self.run_batch(["--version"])
+        folder = os.path.dirname(harness.BATCH_PROGRAM).replace("/", "\\")
+        self.assertOutcome(result, 0, b"qv-hdcd-batch 1.0.1.0\nlibFLAC: Z:%s\\libFLAC.dll, version 1.5.0, "
+                                      b"encoder with threads\n" % folder.encode())
 
 
 class FileNameTest(harness.CliTestCase):
