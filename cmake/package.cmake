@@ -77,6 +77,13 @@ endforeach()
 add_custom_target(qv-package-texts ALL DEPENDS ${QV_COMPRESSED_DOCS})
 
 install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The programs go without a .comment section (the compilers' version texts),
+# as Debian's own packages do; cmake/hardening.cmake sets the rest.
+foreach(program ${QV_PROGRAMS})
+  add_custom_command(TARGET ${program} POST_BUILD
+                     COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment $<TARGET_FILE:${program}>
+                     VERBATIM)
+endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${QV_PACKAGING_DIR}/copyright ${QV_PACKAGING_BINARY_DIR}/changelog.gz
         DESTINATION ${QV_DOC_DIR})
 
