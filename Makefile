@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
 
 # Reproducible builds: the file times in the .deb and the zip, and the time
-# stamps of the Windows programs and libFLAC.dll, come from SOURCE_DATE_EPOCH.
+# stamps of the Windows programs (and of a libFLAC.dll built here), come from
+# SOURCE_DATE_EPOCH.
 # Unless it is given, it is the time of the last commit, or outside a git
 # checkout that of the changelog's latest entry.
 ifeq ($(origin SOURCE_DATE_EPOCH),undefined)
