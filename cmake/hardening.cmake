@@ -4,8 +4,10 @@
 # start-up), without its -g and -O2, so that the build type still chooses those.
 # Without dpkg-buildflags the same flags are set directly. The sanitizer build
 # and the Windows build go without; Debug builds without fortification, which
-# needs the optimizer.
-if(WIN32 OR QV_SANITIZE)
+# needs the optimizer. QV_HARDENING=OFF leaves them out, to measure what they
+# cost.
+option(QV_HARDENING "Build the Linux programs with Debian's hardening flags" ON)
+if(WIN32 OR QV_SANITIZE OR NOT QV_HARDENING)
   return()
 endif()
 
