@@ -61,8 +61,9 @@ void fail_directory() {
     snprintf(library.error_text, sizeof library.error_text, "Unable to determine the qv-hdcd.exe directory.");
 }
 
-// "Unable to load libFLAC.dll (<why>)." with the system's reason for the
-// failed open; separator joins it to the reasons already given.
+// The open failure's sentence is built in the record's error text, used
+// characters long: "Unable to load libFLAC.dll (", the system's reason for each
+// failed open (the separator before all but the first), then ")." to close.
 void append_open_error(size_t& used, const char* separator) {
     char reason[sizeof library.error_text];
     platform_library_open_error(reason, sizeof reason);
@@ -80,8 +81,9 @@ void finish_open_error(size_t used) {
 // through the system's search. The open failure's sentence is left in the
 // record's error text.
 void* open_library(char* path, size_t directory_length, size_t capacity) {
-    size_t used = static_cast<size_t>(
-        format_to_buffer(library.error_text, sizeof library.error_text, "Unable to load %s (", LIBRARY_DISPLAY_NAME));
+    const int opening =
+        format_to_buffer(library.error_text, sizeof library.error_text, "Unable to load %s (", LIBRARY_DISPLAY_NAME);
+    size_t used = opening > 0 ? static_cast<size_t>(opening) : 0;
     const bool search = platform_library_search_by_name();
     for (const char* name : LIBRARY_FILES) {
         const size_t name_size = strlen(name) + 1;
