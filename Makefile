@@ -7,9 +7,9 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
 
-# Reproducible builds: the file times in the .deb and the zip, and the time
-# stamps of the Windows programs (and of a libFLAC.dll built here), come from
-# SOURCE_DATE_EPOCH.
+# Reproducible builds: the file times in the .deb and the zip (and the time
+# stamp of a libFLAC.dll built here) come from SOURCE_DATE_EPOCH; the Windows
+# programs carry none (cmake/windows.cmake).
 # Unless it is given, it is the time of the last commit, or outside a git
 # checkout that of the changelog's latest entry.
 ifeq ($(origin SOURCE_DATE_EPOCH),undefined)
