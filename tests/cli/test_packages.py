@@ -215,7 +215,9 @@ class ReproducibleBuildTest(PackageTestCase):
         make = ["make", "-C", harness.SOURCE_DIR, "package", "dist", "JOBS=2", "BUILD_DIR=" + second + "/build",
                 "WINDOWS_DIR=" + second + "/build-windows", "DIST_DIR=" + second + "/dist",
                 "WINDOWS_LIBFLAC=" + os.path.join(windows, "libflac")]
-        built = subprocess.run(make, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        # A make of its own, not a part of the make that may have started the tests.
+        env = {name: value for name, value in os.environ.items() if name not in ("MAKEFLAGS", "MFLAGS", "MAKELEVEL")}
+        built = subprocess.run(make, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
         self.assertEqual(built.returncode, 0, built.stdout.decode(errors="replace")[-3000:])
         seconds = [os.path.join(second, "dist", deb), os.path.join(second, "dist", zip_name),
                    os.path.join(second, "build-windows", "qv-hdcd.exe"),
