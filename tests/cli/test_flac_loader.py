@@ -123,27 +123,24 @@ class FlacLoaderTest(harness.CliTestCase):
     def test_which_libflac_is_loaded(self):
         """The system's library folder is overlaid in a private mount namespace, with each soname present or
         hidden; a library beside the program comes before both."""
-        libdir, twelve, fifteen = system_library_dir(), system_libflac_12(), FLAC_15_LIBRARIES[0]
-        bindir = os.path.dirname(harness.PROGRAM) + "/"
+        libdir = system_library_dir()
+        libraries = {"1.5": FLAC_15_LIBRARIES[0], "1.4": system_libflac_12()}
         unavailable = ("Unable to load libFLAC.dll (libFLAC.so.14: cannot open shared object file: No such file or "
                        "directory; libFLAC.so.12: cannot open shared object file: No such file or directory).")
-        # The system's libFLAC.so.12 and .so.14 (None: hidden), the libraries beside the program, and the
-        # libFLAC that both programs then report.
+        # The system's libFLAC.so.14 and .so.12 (libFLAC 1.5 or 1.4; None: hidden), the libraries beside the
+        # program, and where the one both programs then take is.
         cases = [
-            ("so.14 only", {"libFLAC.so.14": fifteen, "libFLAC.so.12": None}, {},
-             "%s/libFLAC.so.14, version 1.5.0, encoder with threads" % libdir),
-            ("so.12 only", {"libFLAC.so.14": None, "libFLAC.so.12": twelve}, {},
-             "%s/libFLAC.so.12, version 1.4.2, encoder without threads" % libdir),
-            ("both", {"libFLAC.so.14": fifteen, "libFLAC.so.12": twelve}, {},
-             "%s/libFLAC.so.14, version 1.5.0, encoder with threads" % libdir),
-            ("beside the program", {"libFLAC.so.14": fifteen, "libFLAC.so.12": twelve}, {"libFLAC.so.12": twelve},
-             "BIN/libFLAC.so.12, version 1.4.2, encoder without threads"),
+            ("so.14 only", {"libFLAC.so.14": "1.5", "libFLAC.so.12": None}, {}, ("1.5", libdir + "/libFLAC.so.14")),
+            ("so.12 only", {"libFLAC.so.14": None, "libFLAC.so.12": "1.4"}, {}, ("1.4", libdir + "/libFLAC.so.12")),
+            ("both", {"libFLAC.so.14": "1.5", "libFLAC.so.12": "1.4"}, {}, ("1.5", libdir + "/libFLAC.so.14")),
+            ("beside the program", {"libFLAC.so.14": "1.5", "libFLAC.so.12": "1.4"}, {"libFLAC.so.12": "1.4"},
+             ("1.4", "BIN/libFLAC.so.12")),
             ("none", {"libFLAC.so.14": None, "libFLAC.so.12": None}, {}, None),
         ]
         inputs.make_lle(self, "in.wav")
         for name, system, beside, found in cases:
-            if twelve is None and twelve in system.values():
-                continue
+            if libraries["1.4"] is None and "1.4" in list(system.values()) + list(beside.values()):
+                continue  # no libFLAC.so.12 on this system to place
             with self.subTest(name):
                 case_dir = self.path(name.replace(" ", "-"))
                 os.makedirs(os.path.join(case_dir, "upper"))
@@ -154,9 +151,9 @@ class FlacLoaderTest(harness.CliTestCase):
                     if source is None:
                         os.mknod(target, stat.S_IFCHR, os.makedev(0, 0))  # the overlay's mark for a removed file
                     else:
-                        shutil.copy2(source, target)
+                        shutil.copy2(libraries[source], target)
                 for soname, source in beside.items():
-                    shutil.copy2(source, os.path.join(case_dir, "bin", soname))
+                    shutil.copy2(libraries[source], os.path.join(case_dir, "bin", soname))
                 programs = []
                 for program in (harness.PROGRAM, harness.BATCH_PROGRAM):
                     programs.append(os.path.join(case_dir, "bin", os.path.basename(program)))
@@ -168,9 +165,14 @@ class FlacLoaderTest(harness.CliTestCase):
                     return harness.run(["-m", "sh", "-c", mount, "sh", libdir, case_dir, program] + list(args),
                                        cwd=self.dir, program="unshare")
 
-                described = found.replace("BIN", os.path.join(case_dir, "bin")) if found else None
+                if found:
+                    library = ctypes.CDLL(libraries[found[0]])
+                    described = "%s, version %s, encoder %s threads" % (
+                        found[1].replace("BIN", os.path.join(case_dir, "bin")),
+                        ctypes.c_char_p.in_dll(library, "FLAC__VERSION_STRING").value.decode(),
+                        "with" if found[0] == "1.5" else "without")
                 version = b"qv-hdcd-batch 1.0.1.0\nlibFLAC: %s\n" % (
-                    described if described else "unavailable: " + unavailable).encode()
+                    described if found else "unavailable: " + unavailable).encode()
                 result = run(programs[1], "--version")
                 # The system's loader names the folder by the path it searched (/lib or /usr/lib).
                 stdout = re.sub(rb"(?<=libFLAC: )(/\S+)(?=/libFLAC)",
