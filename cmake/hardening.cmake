@@ -28,7 +28,7 @@ if(QV_DPKG_BUILDFLAGS)
     list(FILTER QV_HARDENING_${kind} EXCLUDE REGEX "^-(g|O[0-9s]?)$")
   endforeach()
 else()
-  set(QV_HARDENING_CPPFLAGS -D_FORTIFY_SOURCE=2)
+  set(QV_HARDENING_CPPFLAGS -Wdate-time -D_FORTIFY_SOURCE=2)
   set(QV_HARDENING_CXXFLAGS -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -fstack-protector-strong
                             -Wformat -Werror=format-security)
   set(QV_HARDENING_LDFLAGS -Wl,-z,relro -Wl,-z,now)
@@ -40,4 +40,6 @@ list(FILTER QV_HARDENING_CPPFLAGS EXCLUDE REGEX "^-D_FORTIFY_SOURCE")
 add_compile_options(${QV_HARDENING_CPPFLAGS} ${QV_HARDENING_CXXFLAGS}
                     "$<$<NOT:$<CONFIG:Debug>>:${QV_FORTIFY_FLAGS}>")
 add_link_options(${QV_HARDENING_LDFLAGS})
-message(STATUS "Hardening: ${QV_HARDENING_CPPFLAGS} ${QV_FORTIFY_FLAGS} ${QV_HARDENING_CXXFLAGS} ${QV_HARDENING_LDFLAGS}")
+string(JOIN " " QV_HARDENING_TEXT ${QV_HARDENING_CPPFLAGS} ${QV_FORTIFY_FLAGS} ${QV_HARDENING_CXXFLAGS}
+            ${QV_HARDENING_LDFLAGS})
+message(STATUS "Hardening: ${QV_HARDENING_TEXT}")
