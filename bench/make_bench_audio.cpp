@@ -15,8 +15,9 @@ namespace {
 
 constexpr uint32_t BLOCK = 16384;
 
-bool finish(WavWriter& writer, const char* path) {
-    if (wav_writer_finish(writer)) return true;
+bool finish(WavWriter& writer, FILE* file, const char* path) {
+    const bool finished = wav_writer_finish(writer);
+    if (fclose(file) == 0 && finished) return true;
     fprintf(stderr, "make_bench_audio: cannot finish %s\n", path);
     remove(path);
     return false;
@@ -49,12 +50,14 @@ int main(int argc, char** argv) {
     char error[256];
     WavWriter writer16;
     WavWriter writer24;
-    if (!wav_writer_create_pcm16(writer16, path16, BENCH_SIGNAL_RATE, 2, total, error, sizeof error)) {
+    FILE* file16 = fopen(path16, "w+b");
+    FILE* file24 = path24 != nullptr ? fopen(path24, "w+b") : nullptr;
+    if (!wav_writer_create_pcm16(writer16, file16, BENCH_SIGNAL_RATE, 2, total, error, sizeof error)) {
         fprintf(stderr, "make_bench_audio: %s: %s\n", path16, error);
         return 1;
     }
     if (path24 != nullptr &&
-        !wav_writer_create_pcm24(writer24, path24, BENCH_SIGNAL_RATE, 2, total, error, sizeof error)) {
+        !wav_writer_create_pcm24(writer24, file24, BENCH_SIGNAL_RATE, 2, total, error, sizeof error)) {
         fprintf(stderr, "make_bench_audio: %s: %s\n", path24, error);
         wav_writer_close_unfinished(writer16);
         remove(path16);
@@ -87,7 +90,7 @@ int main(int argc, char** argv) {
         if (path24 != nullptr) remove(path24);
         return 1;
     }
-    bool finished = finish(writer16, path16);
-    if (path24 != nullptr) finished = finish(writer24, path24) && finished;
+    bool finished = finish(writer16, file16, path16);
+    if (path24 != nullptr) finished = finish(writer24, file24, path24) && finished;
     return finished ? 0 : 1;
 }

@@ -13,11 +13,11 @@ const uint32_t COMPRESSION_LEVEL = 5;
 // libFLAC's encoder gains little beyond this many threads.
 const uint32_t MAX_ENCODER_THREADS = 16;
 
-// What libFLAC's own file-based set-up reports when it cannot open the path.
+// What libFLAC's own file-based set-up reports when it has no file to write.
 const int INIT_STATUS_FILE_NOT_OPENED = FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR;
 
 // The encoder writes through these callbacks into the writer's own stream, so
-// that every failed write or seek, and the final flush and close, reach the
+// that every failed write or seek, and the final flush, reach the
 // verdict of flac_writer_finish.
 FLAC__StreamEncoderWriteStatus write_to_file(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes,
                                              uint32_t, uint32_t, void* client_data) {
@@ -52,13 +52,13 @@ FLAC__StreamEncoderTellStatus tell_in_file(const FLAC__StreamEncoder*, FLAC__uin
     return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
 }
 
-// Flushes and closes the stream; false when either fails. Safe without a stream.
-bool close_file(FlacWriter& writer) {
+// Flushes the stream and lets go of it (its owner closes it); false when the
+// flush fails. Safe without a stream.
+bool release_file(FlacWriter& writer) {
     if (writer.file == nullptr) return true;
     const bool flushed = fflush(writer.file) == 0;
-    const bool closed = fclose(writer.file) == 0;
     writer.file = nullptr;
-    return flushed && closed;
+    return flushed;
 }
 
 // Releases an encoder whose set-up failed, and its stream.
@@ -67,12 +67,12 @@ void abandon_encoder(FlacWriter& writer) {
     flac.stream_encoder_finish(writer.encoder);
     flac.stream_encoder_delete(writer.encoder);
     writer.encoder = nullptr;
-    close_file(writer);
+    release_file(writer);
 }
 
 }  // namespace
 
-bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool flac_writer_open(FlacWriter& writer, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                       uint32_t channels, uint64_t total_samples_estimate, FLAC__StreamMetadata** blocks,
                       uint32_t block_count, uint32_t max_threads, char* error_text, size_t error_capacity) {
     writer = FlacWriter{};
@@ -114,9 +114,7 @@ bool flac_writer_open(FlacWriter& writer, const char* path, uint32_t sample_rate
         const uint32_t threads = max_threads != 0 ? max_threads : platform_logical_processor_count();
         flac.stream_encoder_set_num_threads(encoder, std::min(threads, MAX_ENCODER_THREADS));
     }
-    // The file is created before libFLAC checks the stream's settings, as its
-    // own file-based set-up does.
-    writer.file = fopen(path, "w+b");
+    writer.file = file;
     const FLAC__StreamEncoderInitStatus status =
         writer.file == nullptr
             ? static_cast<FLAC__StreamEncoderInitStatus>(INIT_STATUS_FILE_NOT_OPENED)
@@ -152,6 +150,6 @@ bool flac_writer_finish(FlacWriter& writer) {
         flac.stream_encoder_delete(writer.encoder);
         writer.encoder = nullptr;
     }
-    const bool closed = close_file(writer);
+    const bool closed = release_file(writer);
     return finished && closed && !writer.write_error;
 }

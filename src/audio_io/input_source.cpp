@@ -1,5 +1,7 @@
 #include "audio_io/input_source.h"
 
+#include "console/shared_messages.h"
+
 namespace {
 
 bool open_source(InputSource& source, const char* path, int32_t kind, bool files_only, char* error_text,
@@ -49,7 +51,11 @@ uint32_t input_source_read(InputSource& source, int32_t* samples, uint32_t max_f
 }
 
 bool input_source_failed(const InputSource& source) {
-    return source.kind == INPUT_KIND_FLAC && source.flac.error != 0;
+    return source.kind == INPUT_KIND_FLAC ? source.flac.error != 0 : source.wav.read_error != 0;
+}
+
+const char* input_source_failure_text(const InputSource& source) {
+    return source.kind == INPUT_KIND_FLAC ? FLAC_DECODE_ERROR_TEXT : INPUT_READ_ERROR_TEXT;
 }
 
 void input_source_close(InputSource& source) {

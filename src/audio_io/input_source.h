@@ -40,8 +40,13 @@ bool input_source_open_file(InputSource& source, const char* path, int32_t kind,
 uint32_t input_source_read(InputSource& source, int32_t* samples, uint32_t max_frames);
 
 // True when the FLAC decoder failed somewhere in the stream (MD5 mismatch at the
-// end included). A WAV input that ends early is not a failure.
+// end included) or a WAV read failed. A WAV input that ends early is not a
+// failure.
 bool input_source_failed(const InputSource& source);
+
+// The line that tells what failed: FLAC_DECODE_ERROR_TEXT or
+// INPUT_READ_ERROR_TEXT.
+const char* input_source_failure_text(const InputSource& source);
 
 // Closes the reader; safe to call twice.
 void input_source_close(InputSource& source);

@@ -3,33 +3,52 @@
 #include <new>
 
 #include "audio_io/block_size.h"
+#include "platform/output_placement.h"
 
 namespace {
 
 const uint64_t RIFF_SIZE_LIMIT = 0xFFFFFFFFull;
 const uint64_t RIFF_HEADER_AFTER_SIZE = 36;  // bytes the RIFF size field counts besides the samples
+// The output is synced to disk before it takes its name. Asking the system to
+// start writing back every few megabytes keeps that final sync short, instead
+// of leaving the whole file to be written out at the end.
+const uint64_t WRITE_BEHIND_FRAMES = 16 * BLOCK_FRAMES;
+
+// Counts the frames a write delivered and now and then starts their writeback.
+uint32_t written(OutputSink& sink, uint32_t frames) {
+    sink.frames_since_write_behind += frames;
+    if (sink.frames_since_write_behind >= WRITE_BEHIND_FRAMES) {
+        sink.frames_since_write_behind = 0;
+        platform_stream_write_behind(sink.stream);
+    }
+    return frames;
+}
 
 }  // namespace
 
-bool output_sink_open_wav(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool output_sink_open_wav(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                           uint64_t expected_frames, char* error_text, size_t error_capacity) {
     sink.kind = OUTPUT_KIND_WAV;
     sink.bits_per_sample = bits_per_sample;
+    sink.stream = file;
+    sink.frames_since_write_behind = 0;
     sink.open = bits_per_sample == 16
-                    ? wav_writer_create_pcm16(sink.wav, path, sample_rate, 2, expected_frames, error_text,
+                    ? wav_writer_create_pcm16(sink.wav, file, sample_rate, 2, expected_frames, error_text,
                                               error_capacity)
-                    : wav_writer_create_pcm24(sink.wav, path, sample_rate, 2, expected_frames, error_text,
+                    : wav_writer_create_pcm24(sink.wav, file, sample_rate, 2, expected_frames, error_text,
                                               error_capacity);
     return sink.open;
 }
 
-bool output_sink_open_flac(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool output_sink_open_flac(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                            uint64_t expected_frames, FLAC__StreamMetadata** blocks, uint32_t block_count,
                            uint32_t max_threads, char* error_text, size_t error_capacity) {
     sink.kind = OUTPUT_KIND_FLAC;
     sink.bits_per_sample = bits_per_sample;
+    sink.stream = file;
+    sink.frames_since_write_behind = 0;
     sink.flac = FlacWriter{};
-    sink.open = flac_writer_open(sink.flac, path, sample_rate, bits_per_sample, 2, expected_frames, blocks,
+    sink.open = flac_writer_open(sink.flac, file, sample_rate, bits_per_sample, 2, expected_frames, blocks,
                                  block_count, max_threads, error_text, error_capacity);
     return sink.open;
 }
@@ -47,21 +66,23 @@ bool output_sink_allocate(OutputSink& sink) {
 }
 
 uint32_t output_sink_write_decoded(OutputSink& sink, const int32_t* samples, uint32_t frames) {
-    if (sink.kind == OUTPUT_KIND_WAV) return wav_writer_write_pcm24(sink.wav, samples, frames);
+    if (sink.kind == OUTPUT_KIND_WAV) return written(sink, wav_writer_write_pcm24(sink.wav, samples, frames));
     int32_t* out = sink.flac_staging.get();
     if (out == nullptr || frames > BLOCK_FRAMES) return 0;
     const size_t count = 2 * static_cast<size_t>(frames);
     for (size_t i = 0; i < count; ++i) out[i] = samples[i] >> 8;  // arithmetic: the sign is kept
-    return static_cast<uint32_t>(flac_writer_write(sink.flac, out, frames));
+    return written(sink, static_cast<uint32_t>(flac_writer_write(sink.flac, out, frames)));
 }
 
 uint32_t output_sink_write_pcm16(OutputSink& sink, const int32_t* samples, uint32_t frames) {
-    if (sink.kind == OUTPUT_KIND_FLAC) return static_cast<uint32_t>(flac_writer_write(sink.flac, samples, frames));
+    if (sink.kind == OUTPUT_KIND_FLAC) {
+        return written(sink, static_cast<uint32_t>(flac_writer_write(sink.flac, samples, frames)));
+    }
     int16_t* out = sink.wav_staging.get();
     if (out == nullptr || frames > BLOCK_FRAMES) return 0;
     const size_t count = 2 * static_cast<size_t>(frames);
     for (size_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(samples[i]);
-    return wav_writer_write_pcm16(sink.wav, out, frames);
+    return written(sink, wav_writer_write_pcm16(sink.wav, out, frames));
 }
 
 bool output_sink_past_riff_limit(const OutputSink& sink) {

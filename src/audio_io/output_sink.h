@@ -20,16 +20,19 @@ struct OutputSink {
     FlacWriter flac;
     std::unique_ptr<int32_t[]> flac_staging;  // right-justified 24-bit copy of a decoded block
     std::unique_ptr<int16_t[]> wav_staging;   // 16-bit copy of a PCM16 block
+    FILE* stream;                // the file both writers write to
+    uint64_t frames_since_write_behind;  // frames written since the system was last asked to start writing back
 };
 
-// Creates a stereo WAV/RF64 output (the writer picks RF64 from the estimate).
-bool output_sink_open_wav(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+// Starts a stereo WAV/RF64 output on file, a new stream that stays the
+// caller's (the writer picks RF64 from the estimate).
+bool output_sink_open_wav(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                           uint64_t expected_frames, char* error_text, size_t error_capacity);
 
-// Creates a stereo FLAC output with the given metadata blocks, which must stay
+// Starts a stereo FLAC output on file with the given metadata blocks, which must stay
 // alive until the sink is finished or abandoned. max_threads as for
 // flac_writer_open (0: one encoder thread per processor).
-bool output_sink_open_flac(OutputSink& sink, const char* path, uint32_t sample_rate, uint32_t bits_per_sample,
+bool output_sink_open_flac(OutputSink& sink, FILE* file, uint32_t sample_rate, uint32_t bits_per_sample,
                            uint64_t expected_frames, FLAC__StreamMetadata** blocks, uint32_t block_count,
                            uint32_t max_threads, char* error_text, size_t error_capacity);
 
@@ -49,7 +52,8 @@ uint32_t output_sink_write_pcm16(OutputSink& sink, const int32_t* samples, uint3
 // 32-bit size fields (only possible when the size estimate was too small).
 bool output_sink_past_riff_limit(const OutputSink& sink);
 
-// Completes the file. False when the writer could not finish it cleanly.
+// Completes and flushes the file. False when the writer could not finish it
+// cleanly.
 bool output_sink_finish(OutputSink& sink);
 
 // Ends a failed run's output without completing it; the caller removes the file.

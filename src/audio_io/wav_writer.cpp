@@ -61,17 +61,17 @@ bool write_at(FILE* file, int64_t position, const uint8_t* bytes, size_t count) 
     return platform_file_seek(file, position, SEEK_SET) && fwrite(bytes, 1, count, file) == count;
 }
 
-// Closes the stream and reports whether everything buffered reached the file.
-bool close_stream(WavWriter& writer) {
+// Lets go of the stream (its owner closes it) and reports whether everything
+// buffered reached the file.
+bool release_stream(WavWriter& writer) {
     const bool flushed = fflush(writer.file) == 0;
-    const bool closed = fclose(writer.file) == 0;
     writer.file = nullptr;
-    return flushed && closed;
+    return flushed;
 }
 
 }  // namespace
 
-bool wav_writer_create(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+bool wav_writer_create(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                        uint16_t bits_per_sample, uint64_t expected_frames, char* error_text, size_t error_capacity) {
     wav_writer_close_unfinished(writer);
     clear_writer(writer);
@@ -79,7 +79,6 @@ bool wav_writer_create(WavWriter& writer, const char* path, uint32_t sample_rate
         format_to_buffer(error_text, error_capacity, "%s", MESSAGE_CREATE_FAILED);
         return false;
     }
-    FILE* file = fopen(path, "w+b");
     if (file == nullptr) {
         format_to_buffer(error_text, error_capacity, "%s", MESSAGE_CREATE_FAILED);
         return false;
@@ -122,7 +121,6 @@ bool wav_writer_create(WavWriter& writer, const char* path, uint32_t sample_rate
     }
     // Flushing here makes a full disk show up now rather than at the first block.
     if (fwrite(header, 1, header_bytes, file) != header_bytes || fflush(file) != 0) {
-        fclose(file);
         clear_writer(writer);
         format_to_buffer(error_text, error_capacity, "%s", MESSAGE_CREATE_FAILED);
         return false;
@@ -131,14 +129,14 @@ bool wav_writer_create(WavWriter& writer, const char* path, uint32_t sample_rate
     return true;
 }
 
-bool wav_writer_create_pcm16(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+bool wav_writer_create_pcm16(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                              uint64_t expected_frames, char* error_text, size_t error_capacity) {
-    return wav_writer_create(writer, path, sample_rate, channel_count, 16, expected_frames, error_text, error_capacity);
+    return wav_writer_create(writer, file, sample_rate, channel_count, 16, expected_frames, error_text, error_capacity);
 }
 
-bool wav_writer_create_pcm24(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+bool wav_writer_create_pcm24(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                              uint64_t expected_frames, char* error_text, size_t error_capacity) {
-    return wav_writer_create(writer, path, sample_rate, channel_count, 24, expected_frames, error_text, error_capacity);
+    return wav_writer_create(writer, file, sample_rate, channel_count, 24, expected_frames, error_text, error_capacity);
 }
 
 namespace {
@@ -236,12 +234,10 @@ bool wav_writer_finish(WavWriter& writer) {
              writer.ds64_sample_count_position == writer.ds64_riff_size_position + 16 &&
              write_at(file, writer.ds64_riff_size_position, fields, sizeof fields);
     }
-    const bool closed = close_stream(writer);
-    return ok && closed;
+    const bool flushed = release_stream(writer);
+    return ok && flushed;
 }
 
 void wav_writer_close_unfinished(WavWriter& writer) {
-    if (writer.file == nullptr) return;
-    fclose(writer.file);
     writer.file = nullptr;
 }

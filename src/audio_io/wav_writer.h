@@ -9,7 +9,7 @@
 #include <vector>
 
 struct WavWriter {
-    FILE* file = nullptr;  // null before creation, after a failed creation and after finishing
+    FILE* file = nullptr;  // the caller's stream; null before creation, after a failed creation and after finishing
     uint16_t channel_count = 0;
     uint16_t bits_per_sample = 0;  // 16 or 24
     uint32_t sample_rate = 0;
@@ -23,14 +23,14 @@ struct WavWriter {
     std::vector<uint8_t> staging;  // one block of sample bytes, reused between writes
 };
 
-// Creates or truncates path and writes the provisional header. On failure
-// ("Unable to create output file." in error_text) the record is left cleared and
-// its stream closed; a file that was created stays for the caller to remove.
-bool wav_writer_create(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+// Writes the provisional header to file, a new empty stream open for reading
+// and writing that stays its owner's to close. On failure ("Unable to create
+// output file." in error_text) the record is left cleared.
+bool wav_writer_create(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                        uint16_t bits_per_sample, uint64_t expected_frames, char* error_text, size_t error_capacity);
-bool wav_writer_create_pcm16(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+bool wav_writer_create_pcm16(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                              uint64_t expected_frames, char* error_text, size_t error_capacity);
-bool wav_writer_create_pcm24(WavWriter& writer, const char* path, uint32_t sample_rate, uint16_t channel_count,
+bool wav_writer_create_pcm24(WavWriter& writer, FILE* file, uint32_t sample_rate, uint16_t channel_count,
                              uint64_t expected_frames, char* error_text, size_t error_capacity);
 
 // Appends frames of interleaved 16-bit samples. Returns the whole frames written;
@@ -41,12 +41,12 @@ uint32_t wav_writer_write_pcm16(WavWriter& writer, const int16_t* samples, uint3
 // upper three bytes (the lowest byte is dropped). Returns the whole frames written.
 uint32_t wav_writer_write_pcm24(WavWriter& writer, const int32_t* samples, uint32_t frames);
 
-// Patches the size fields, flushes and closes. Returns false when a RIFF file has
-// outgrown its 32-bit fields or when a patch, the flush or the close fails; the
-// stream is closed either way. Does nothing and succeeds on a writer without a
-// stream, so finishing twice is safe.
+// Patches the size fields and flushes, then lets go of the stream. Returns false
+// when a RIFF file has outgrown its 32-bit fields or when a patch or the flush
+// fails. Does nothing and succeeds on a writer without a stream, so finishing
+// twice is safe.
 bool wav_writer_finish(WavWriter& writer);
 
-// Closes the stream without patching anything, for failure paths whose file is
-// about to be removed. Safe on a writer without a stream.
+// Lets go of the stream without patching anything, for failure paths whose file
+// is about to be removed. Safe on a writer without a stream.
 void wav_writer_close_unfinished(WavWriter& writer);

@@ -9,9 +9,9 @@
 #include "batch/scan_timeline.h"
 #include "hdcd/hdcd_summary.h"
 
-// Every file the program writes (a decoded track, a copy, a report) is first
-// written under its name with this suffix and renamed once complete.
-constexpr char BATCH_TEMPORARY_SUFFIX[] = ".partial";
+// The mark in the temporary names of every file the program writes (a decoded
+// track, a copy, a report) until it is complete.
+constexpr char BATCH_TEMPORARY_TAG[] = "qv-hdcd-batch";
 
 enum BatchStatus {
     BATCH_STATUS_NONE = 0,             // no valid packet

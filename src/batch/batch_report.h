@@ -21,11 +21,12 @@ std::string report_json_text(const BatchReport& report);
 std::string report_csv_text(const BatchReport& report);
 std::string report_html_text(const BatchReport& report);
 
-// Writes text to `target` through "<target>.partial". False with the reason in
+// Writes text to `target` through the output room. False with the reason in
 // error_text; the temporary file is then removed.
 bool report_file_write(const char* target, const std::string& text, char* error_text, size_t error_capacity);
 
-// True when `target`'s folder accepts a new file (probed with the temporary
-// name, which is removed again): checked before the run so that a report
-// that cannot be written does not come to light only at the end.
+// True when a report can be written at `target`: a name that is not empty and
+// not a folder, pipe or the like, in a folder that accepts a new file (probed
+// with a temporary file, removed again). Checked before the run so that a
+// report that cannot be written does not come to light only at the end.
 bool report_file_probe(const char* target, char* error_text, size_t error_capacity);

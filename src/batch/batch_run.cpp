@@ -18,6 +18,8 @@
 #include "console/cancellation.h"
 #include "console/console.h"
 #include "console/shared_messages.h"
+#include "files/path_identity.h"
+#include "platform/directory_listing.h"
 #include "platform/file_paths.h"
 #include "platform/processor_count.h"
 #include "platform/system_info.h"
@@ -85,14 +87,25 @@ bool write_reports(const BatchOptions& options, const BatchReport& report) {
     return ok;
 }
 
-bool probe_reports(const BatchOptions& options) {
-    for (const char* path : {options.json_path, options.csv_path, options.html_path}) {
+// Each report can be written, is none of the files to be read and is not
+// another report under a second name: checked once the collection is listed,
+// before any file is read. False after the argument error.
+bool probe_reports(const BatchOptions& options, const std::vector<BatchFile>& files) {
+    const char* const paths[] = {options.json_path, options.csv_path, options.html_path};
+    for (size_t i = 0; i < 3; ++i) {
+        const char* path = paths[i];
         if (path == nullptr) continue;
         char error_text[256] = "";
-        if (!report_file_probe(path, error_text, sizeof error_text)) {
-            print_report_failure(path, error_text);
-            return false;
+        const char* problem = report_file_probe(path, error_text, sizeof error_text) ? nullptr : error_text;
+        for (size_t j = 0; j < i && problem == nullptr; ++j) {
+            if (paths[j] != nullptr && path_same_target(paths[j], path)) problem = "it is also the name of another report";
         }
+        for (const BatchFile& file : files) {
+            if (problem == nullptr && path_same_file(file.path.c_str(), path)) problem = "it is one of the files to be read";
+        }
+        if (problem == nullptr) continue;
+        print_report_failure(path, problem);
+        return false;
     }
     return true;
 }
@@ -106,12 +119,14 @@ uint32_t encoder_threads_for_jobs(uint32_t jobs) {
 }
 
 // DIR inside a PATH, or a PATH inside DIR, would have the run read its own
-// outputs (or write among its inputs). False after the argument error.
+// outputs (or write among its inputs). Decided by what the folders are, links
+// resolved, not by how they are spelt. DIR must be a folder or not exist yet.
+// False after the argument error.
 bool output_folder_apart(const BatchOptions& options) {
     for (const char* path : options.paths) {
         const char* problem = nullptr;
-        if (platform_path_within(path, options.output_dir)) problem = "the output folder %s is inside %s";
-        if (platform_path_within(options.output_dir, path)) problem = "%s holds %s, which is to be read";
+        if (path_within(path, options.output_dir)) problem = "the output folder %s is inside %s";
+        if (path_within(options.output_dir, path)) problem = "%s holds %s, which is to be read";
         if (problem == nullptr) continue;
         print_to_stream(stderr, "Error: ");
         print_to_stream(stderr, problem, options.output_dir, path);
@@ -119,7 +134,12 @@ bool output_folder_apart(const BatchOptions& options) {
         batch_usage_print(stderr);
         return false;
     }
-    return true;
+    uint64_t size = 0;
+    const int32_t kind = platform_path_kind(options.output_dir, size);
+    if (kind == PLATFORM_ENTRY_MISSING || kind == PLATFORM_ENTRY_DIRECTORY) return true;
+    print_to_stream(stderr, "Error: the output folder %s is not a folder\n\n", options.output_dir);
+    batch_usage_print(stderr);
+    return false;
 }
 
 }  // namespace
@@ -138,7 +158,7 @@ int batch_run(const BatchOptions& options) {
         }
     }
     collection_finish(collection);
-    if (!probe_reports(options)) return 1;
+    if (!probe_reports(options, collection.files)) return 1;
 
     // Loaded once here: the workers then only use the bound entry points.
     for (const BatchFile& file : collection.files) {
@@ -153,6 +173,7 @@ int batch_run(const BatchOptions& options) {
     BatchWork work;
     work.options = &options;
     work.plan.output_root = decode ? options.output_dir : "";
+    for (const char* path : options.paths) work.plan.input_roots.push_back(path);
     work.plan.output_kind = options.output_format;
     work.plan.all_hdcd = options.all_hdcd;
     work.plan.copy_others = options.copy_others;
@@ -184,6 +205,16 @@ int batch_run(const BatchOptions& options) {
     if (!worker_pool_run(jobs, work.order.size(), task)) {
         print_out_of_memory();
         return 1;
+    }
+    // Files that might have shared an output name are written now that every
+    // scan has said what each one writes.
+    if (decode) {
+        for (const size_t index : decode_settle_output_clashes(collection.files, work.plan)) {
+            if (cancel_is_requested()) break;
+            FileDecodeState state{};
+            state.plan = &work.plan;
+            file_decode_run(collection.files[index], work.plan, state);
+        }
     }
     batch_progress_clear(line);
 

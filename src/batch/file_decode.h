@@ -1,7 +1,8 @@
 // What decode does with one file once it was scanned: decode it into the
 // output folder, copy it there, leave an existing output alone, or skip it.
-// Every output is written under a temporary name beside its target and renamed
-// into place only when complete; a failure or a cancel removes it.
+// Every output goes through the output room: written under a temporary name
+// beside its target and put in place only when complete; a failure or a cancel
+// removes it.
 #pragma once
 
 #include <atomic>
@@ -10,10 +11,12 @@
 
 #include "batch/batch_file.h"
 #include "batch/file_scan.h"
+#include "files/output_file.h"
 #include "operations/decode_core.h"
 
 struct DecodePlan {
     std::string output_root;    // the --to folder, as given
+    std::vector<std::string> input_roots;  // the PATH arguments: no output may land inside one
     int32_t output_kind;        // OUTPUT_KIND_FLAC or OUTPUT_KIND_WAV
     bool all_hdcd;              // decode signalling-only files too
     bool copy_others;
@@ -28,18 +31,24 @@ struct DecodePlan {
 // The action of an output that ran out of room.
 extern const char BATCH_DISK_FULL_ACTION[];
 
-// Before anything is written: files whose output (or its temporary name)
-// could coincide with another file's (x.wav and x.flac both decoding to x.flac,
-// say) are marked failed, naming the other, whatever the order of the work.
+// Before anything is written: files whose output could coincide with another
+// file's (x.wav and x.flac both decoding to x.flac, say) are marked as a
+// possible clash. They are scanned with the others but written only once
+// every scan is done.
 void decode_mark_output_clashes(std::vector<BatchFile>& files, const DecodePlan& plan);
+
+// Once every file is scanned: the possible clashes that are real (two files
+// whose actual outputs share a name) are marked failed, naming the other,
+// whatever the order of the work; the rest are cleared, and their indices
+// returned, to be written now.
+std::vector<size_t> decode_settle_output_clashes(std::vector<BatchFile>& files, const DecodePlan& plan);
 
 // One file's decode while it is under way.
 struct FileDecodeState {
     const DecodePlan* plan;
     std::string target;
-    std::string temporary;
+    OutputFile file;      // the output, while it is written
     DecodeCore core;
-    bool created;         // the temporary file exists
     bool done;            // decoded in the scan's pass and renamed into place
     std::string failure;  // the action of an output that failed in the scan's pass
     ScanOutput output;

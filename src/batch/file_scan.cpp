@@ -211,7 +211,7 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
     file.scanned = true;
     if (outcome == INPUT_SCAN_FAILED) {
         file.status = BATCH_STATUS_ERROR;
-        file.error = FLAC_DECODE_ERROR_TEXT;
+        file.error = input_source_failure_text(source);
         file.timeline = ScanTimeline{};
         return;
     }

@@ -1,57 +1,59 @@
 #include "batch/batch_report.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "console/console.h"
-#include "platform/file_paths.h"
+#include "files/output_file.h"
 
 namespace {
 
-std::string temporary_name(const char* target) {
-    return std::string(target) + BATCH_TEMPORARY_SUFFIX;
+void describe_errno(char* error_text, size_t error_capacity, int code) {
+    format_to_buffer(error_text, error_capacity, "%s", code != 0 ? strerror(code) : "unknown error");
 }
 
-void describe_errno(char* error_text, size_t error_capacity, int code) {
-    format_to_buffer(error_text, error_capacity, "%s", strerror(code));
+// Looks at the target and starts its temporary file; false with the reason.
+bool start_report(OutputFile& output, const char* target, char* error_text, size_t error_capacity) {
+    std::string reason;
+    const int status = output_file_check(output, target, true, BATCH_TEMPORARY_TAG, reason);
+    if (status != OUTPUT_FILE_OK) {
+        format_to_buffer(error_text, error_capacity, "%s is %s", target, reason.c_str());
+        return false;
+    }
+    const int opened = output_file_open(output);
+    if (opened == OUTPUT_FILE_NO_TEMPORARY) {
+        format_to_buffer(error_text, error_capacity, "no temporary name is free beside it");
+        return false;
+    }
+    if (opened != OUTPUT_FILE_OK) {
+        describe_errno(error_text, error_capacity, output.error_number);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 bool report_file_probe(const char* target, char* error_text, size_t error_capacity) {
-    const std::string temporary = temporary_name(target);
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        describe_errno(error_text, error_capacity, errno);
+    if (target[0] == '\0') {
+        format_to_buffer(error_text, error_capacity, "the name is empty");
         return false;
     }
-    fclose(file);
-    remove(temporary.c_str());
-    return true;
+    OutputFile output{};
+    const bool ok = start_report(output, target, error_text, error_capacity);
+    output_file_abandon(output);
+    return ok;
 }
 
 bool report_file_write(const char* target, const std::string& text, char* error_text, size_t error_capacity) {
-    const std::string temporary = temporary_name(target);
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
+    OutputFile output{};
+    OutputFileGuard guard{output};
+    if (!start_report(output, target, error_text, error_capacity)) return false;
+    if (fwrite(text.data(), 1, text.size(), output.stream) != text.size()) {
         describe_errno(error_text, error_capacity, errno);
         return false;
     }
-    bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
-    int code = ok ? 0 : errno;
-    if (fclose(file) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) {
-        describe_errno(error_text, error_capacity, code);
-        remove(temporary.c_str());
-        return false;
-    }
-    if (!platform_move_replacing(temporary.c_str(), target, error_text, error_capacity)) {
-        remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    const int status = output_file_commit(output, error_text, error_capacity);
+    if (status == OUTPUT_FILE_FAILED) describe_errno(error_text, error_capacity, output.error_number);
+    return status == OUTPUT_FILE_OK;
 }

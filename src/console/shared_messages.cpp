@@ -8,10 +8,6 @@ void print_out_of_memory() {
 
 const char FLAC_DECODE_ERROR_TEXT[] = "Error while decoding FLAC input.";
 
-void print_flac_decode_error() {
-    print_to_stream(stderr, "%s\n", FLAC_DECODE_ERROR_TEXT);
-}
-
 void print_output_exists() {
     print_to_stream(stderr, "Error: output file exists. Use --overwrite to replace it.\n");
 }
@@ -19,3 +15,9 @@ void print_output_exists() {
 const char OUTPUT_FLAC_WRITE_ERROR[] = "\nError writing FLAC output.\n";
 const char OUTPUT_FLAC_FINISH_ERROR[] = "Error finalizing FLAC output.\n";
 const char OUTPUT_WAV_FINISH_ERROR[] = "Error finalizing WAV/RF64 output.\n";
+
+const char INPUT_READ_ERROR_TEXT[] = "Error reading the input file.";
+
+void print_input_failure(const char* text) {
+    print_to_stream(stderr, "%s\n", text);
+}

@@ -17,27 +17,27 @@ int32_t decode_core_open_input(DecodeCore& core, const char* input_path, int32_t
     return DECODE_CORE_OK;
 }
 
-int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, const char* write_path,
+int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, FILE* stream,
                                     int32_t output_kind, FLAC__StreamMetadata* tag_block, bool& created,
                                     char* error_text, size_t error_capacity) {
     created = false;
     if (output_kind == OUTPUT_KIND_FLAC) {
         if (!flac_output_metadata_build(core.metadata, source, tag_block)) return DECODE_CORE_METADATA_FAILED;
-        created = output_sink_open_flac(core.sink, write_path, source.sample_rate, 24, source.expected_frames,
+        created = output_sink_open_flac(core.sink, stream, source.sample_rate, 24, source.expected_frames,
                                         flac_output_metadata_blocks(core.metadata), core.metadata.count,
                                         core.encoder_threads, error_text, error_capacity);
     } else {
-        created = output_sink_open_wav(core.sink, write_path, source.sample_rate, 24, source.expected_frames,
+        created = output_sink_open_wav(core.sink, stream, source.sample_rate, 24, source.expected_frames,
                                        error_text, error_capacity);
     }
     if (!created) return DECODE_CORE_OUTPUT_FAILED;
     return output_sink_allocate(core.sink) ? DECODE_CORE_OK : DECODE_CORE_OUT_OF_MEMORY;
 }
 
-int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_t output_kind,
+int32_t decode_core_open_output(DecodeCore& core, FILE* stream, int32_t output_kind,
                                 FLAC__StreamMetadata* tag_block, bool& created, char* error_text,
                                 size_t error_capacity) {
-    const int32_t status = decode_core_open_output_for(core, core.source, write_path, output_kind, tag_block, created,
+    const int32_t status = decode_core_open_output_for(core, core.source, stream, output_kind, tag_block, created,
                                                        error_text, error_capacity);
     if (status != DECODE_CORE_OK) return status;
     core.block.reset(new (std::nothrow) int32_t[BLOCK_SAMPLES]);

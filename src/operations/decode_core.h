@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "audio_io/input_source.h"
@@ -23,7 +24,7 @@ enum DecodeCoreStatus {
     DECODE_CORE_OUT_OF_MEMORY,
     DECODE_CORE_WRITE_FAILED,
     DECODE_CORE_STOPPED,          // the observer asked to stop
-    DECODE_CORE_INPUT_BROKEN,     // the FLAC decoder failed somewhere in the stream
+    DECODE_CORE_INPUT_BROKEN,     // reading failed somewhere in the stream (input_source_failure_text)
     DECODE_CORE_FINISH_FAILED,
     DECODE_CORE_RIFF_LIMIT,       // finishing failed because a RIFF output outgrew its size fields
 };
@@ -51,18 +52,18 @@ struct DecodeCore {
 int32_t decode_core_open_input(DecodeCore& core, const char* input_path, int32_t input_kind, char* error_text,
                                size_t error_capacity);
 
-// Creates the PCM24 output at write_path: FLAC (carrying the input's
+// Starts the PCM24 output on stream (the caller's, from its output file): FLAC (carrying the input's
 // VORBIS_COMMENT and PICTURE blocks, tag_block in place of the comments when
-// given) or WAV/RF64. `created` tells whether the writer was created, even
+// given) or WAV/RF64. `created` tells whether the writer was started, even
 // when a later step failed.
-int32_t decode_core_open_output(DecodeCore& core, const char* write_path, int32_t output_kind,
+int32_t decode_core_open_output(DecodeCore& core, FILE* stream, int32_t output_kind,
                                 FLAC__StreamMetadata* tag_block, bool& created, char* error_text,
                                 size_t error_capacity);
 
 // The output alone, for a caller that reads and decodes `source` itself and
 // hands the decoded blocks to decode_core_write. The source must stay open
 // until the output is finished or abandoned.
-int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, const char* write_path,
+int32_t decode_core_open_output_for(DecodeCore& core, const InputSource& source, FILE* stream,
                                     int32_t output_kind, FLAC__StreamMetadata* tag_block, bool& created,
                                     char* error_text, size_t error_capacity);
 
@@ -75,6 +76,6 @@ int32_t decode_core_run(DecodeCore& core, const DecodeCoreObserver& observer);
 // Completes the output and closes the input (when the core opened it).
 int32_t decode_core_finish(DecodeCore& core);
 
-// Ends a failed decode: the writer is left unfinished (the caller removes the
+// Ends a failed decode: the writer is left unfinished (the caller abandons the
 // file) and the input closed.
 void decode_core_abandon(DecodeCore& core);

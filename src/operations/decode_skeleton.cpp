@@ -7,7 +7,8 @@
 #include "hdcd/hdcd_summary.h"
 #include "console/block_progress.h"
 #include "console/shared_messages.h"
-#include "audio_io/output_guard.h"
+#include "files/output_file.h"
+#include "files/output_file_messages.h"
 #include "operations/decode_core.h"
 
 namespace {
@@ -47,7 +48,7 @@ const DecodeTexts DECODE_VARIANTS[] = {
 // Everything one run holds; decode_run_fail releases it on every failure path.
 struct DecodeRun {
     const DecodeTexts* texts;
-    OutputGuard guard;
+    OutputFile output;
     DecodeCore core;
 };
 
@@ -55,7 +56,7 @@ struct DecodeRun {
 // wrote, close the input. The message has been printed.
 int decode_run_fail(DecodeRun& run) {
     decode_core_abandon(run.core);
-    output_guard_discard(run.guard);
+    output_file_abandon(run.output);
     return 1;
 }
 
@@ -90,13 +91,14 @@ void decode_print_result(const HdcdDecoder& decoder) {
 
 }  // namespace
 
-int decode_skeleton_run(int32_t variant, const char* input_path, const char* write_path, bool quiet,
+int decode_skeleton_run(int32_t variant, const char* input_path, const char* output_path, bool quiet,
                         bool overwrite, FLAC__StreamMetadata* tag_block) {
     DecodeRun run{};
     run.texts = &DECODE_VARIANTS[variant];
     const DecodeTexts& texts = *run.texts;
 
-    if (!output_guard_begin(run.guard, write_path, overwrite)) return 1;
+    OutputFileGuard output_guard{run.output};
+    if (!output_file_check_printing(run.output, output_path, overwrite)) return 1;
     char error_text[256] = "";
     int32_t status = decode_core_open_input(run.core, input_path, texts.input_kind, error_text, sizeof error_text);
     if (status == DECODE_CORE_INPUT_FAILED) {
@@ -109,10 +111,10 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* wri
         print_to_stream(stderr, "%s", texts.restriction_message);
         return decode_run_fail(run);
     }
+    if (!output_file_open_printing(run.output)) return decode_run_fail(run);
     bool created = false;
-    status = decode_core_open_output(run.core, write_path, texts.output_kind, tag_block, created, error_text,
+    status = decode_core_open_output(run.core, run.output.stream, texts.output_kind, tag_block, created, error_text,
                                      sizeof error_text);
-    if (status != DECODE_CORE_METADATA_FAILED) output_guard_after_create(run.guard, created);
     if (status == DECODE_CORE_OUTPUT_FAILED) print_to_stream(stderr, "Error: %s\n", error_text);
     if (status == DECODE_CORE_OUT_OF_MEMORY) print_out_of_memory();
     if (status != DECODE_CORE_OK) return decode_run_fail(run);
@@ -127,7 +129,7 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* wri
     if (status != DECODE_CORE_OK && status != DECODE_CORE_INPUT_BROKEN) return decode_run_fail(run);
     progress_finish(quiet);
     if (status == DECODE_CORE_INPUT_BROKEN) {
-        print_flac_decode_error();
+        print_input_failure(input_source_failure_text(run.core.source));
         return decode_run_fail(run);
     }
 
@@ -137,6 +139,7 @@ int decode_skeleton_run(int32_t variant, const char* input_path, const char* wri
         print_to_stream(stderr, "%s", limit ? texts.riff_limit_error : texts.finish_error);
         return decode_run_fail(run);
     }
+    if (!output_file_commit_printing(run.output, texts.finish_error)) return decode_run_fail(run);
     if (!quiet) decode_print_result(run.core.decoder);
     return 0;
 }

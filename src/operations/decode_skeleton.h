@@ -14,9 +14,9 @@ enum DecodeVariant {
     DECODE_WAV_TO_FLAC = 3,
 };
 
-// Runs one decode from input_path to write_path. tag_block (may be null) is
+// Runs one decode from input_path to output_path. tag_block (may be null) is
 // written to FLAC output as its Vorbis comment block; it stays the caller's and
 // must outlive the call. Returns 0 on success, 1 on a failure that has been
-// reported, with any file this run wrote removed.
-int decode_skeleton_run(int32_t variant, const char* input_path, const char* write_path, bool quiet,
+// reported, with any file this run wrote removed and output_path as it was.
+int decode_skeleton_run(int32_t variant, const char* input_path, const char* output_path, bool quiet,
                         bool overwrite, FLAC__StreamMetadata* tag_block);

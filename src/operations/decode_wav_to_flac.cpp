@@ -2,7 +2,7 @@
 
 #include "operations/decode_skeleton.h"
 
-int decode_wav_to_flac(const char* input_path, const char* write_path, bool quiet, bool overwrite,
+int decode_wav_to_flac(const char* input_path, const char* output_path, bool quiet, bool overwrite,
                        FLAC__StreamMetadata* tag_block) {
-    return decode_skeleton_run(DECODE_WAV_TO_FLAC, input_path, write_path, quiet, overwrite, tag_block);
+    return decode_skeleton_run(DECODE_WAV_TO_FLAC, input_path, output_path, quiet, overwrite, tag_block);
 }

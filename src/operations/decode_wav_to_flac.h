@@ -4,5 +4,5 @@ struct FLAC__StreamMetadata;
 
 // Decodes HDCD PCM16 WAV/RF64 to PCM24 FLAC. 0 on success, 1 on a reported
 // failure (the output removed).
-int decode_wav_to_flac(const char* input_path, const char* write_path, bool quiet, bool overwrite,
+int decode_wav_to_flac(const char* input_path, const char* output_path, bool quiet, bool overwrite,
                        FLAC__StreamMetadata* tag_block);

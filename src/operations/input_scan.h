@@ -17,7 +17,7 @@ struct InputScanObserver {
 
 enum InputScanOutcome {
     INPUT_SCAN_COMPLETE = 0,  // read to the end
-    INPUT_SCAN_FAILED = 1,    // the FLAC decoder failed somewhere in the stream
+    INPUT_SCAN_FAILED = 1,    // reading failed somewhere in the stream (input_source_failure_text)
     INPUT_SCAN_STOPPED = 2,   // the observer asked to stop
 };
 

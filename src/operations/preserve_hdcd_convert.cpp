@@ -13,8 +13,9 @@
 #include "operations/flac_output_metadata.h"
 #include "audio_io/input_source.h"
 #include "console/shared_messages.h"
-#include "audio_io/output_guard.h"
 #include "audio_io/output_sink.h"
+#include "files/output_file.h"
+#include "files/output_file_messages.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace {
 struct PreserveRun {
     InputSource input{};
     OutputSink output{};
-    OutputGuard guard{};
+    OutputFile file{};
     FlacOutputMetadata metadata{};  // referred to by the FLAC writer until it is finished
 };
 
@@ -31,7 +32,7 @@ struct PreserveRun {
 // Always 1.
 int preserve_fail(PreserveRun& run) {
     output_sink_abandon(run.output);
-    output_guard_discard(run.guard);
+    output_file_abandon(run.file);
     input_source_close(run.input);
     return 1;
 }
@@ -49,14 +50,15 @@ void print_header(const InputSource& input, const OutputSink& output) {
 
 }  // namespace
 
-int preserve_hdcd_convert(const char* input_path, const char* write_path, bool quiet, bool overwrite,
+int preserve_hdcd_convert(const char* input_path, const char* output_path, bool quiet, bool overwrite,
                           FLAC__StreamMetadata* tag_block) {
-    if (!path_has_suffix(write_path, ".wav") && !path_has_suffix(write_path, ".flac")) {
+    if (!path_has_suffix(output_path, ".wav") && !path_has_suffix(output_path, ".flac")) {
         print_to_stream(stderr, "Error: --preserve-hdcd output must be .wav or .flac.\n");
         return 1;
     }
     PreserveRun run;
-    if (!output_guard_begin(run.guard, write_path, overwrite)) return 1;
+    OutputFileGuard file_guard{run.file};
+    if (!output_file_check_printing(run.file, output_path, overwrite)) return 1;
 
     char error_text[256] = "";
     const int32_t input_kind = has_flac_suffix(input_path) ? INPUT_KIND_FLAC : INPUT_KIND_WAV;
@@ -71,17 +73,17 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
         return preserve_fail(run);
     }
 
+    if (!output_file_open_printing(run.file)) return preserve_fail(run);
     bool created;
-    if (has_flac_suffix(write_path)) {
+    if (has_flac_suffix(output_path)) {
         if (!flac_output_metadata_build(run.metadata, run.input, tag_block)) return preserve_fail(run);
-        created = output_sink_open_flac(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
+        created = output_sink_open_flac(run.output, run.file.stream, run.input.sample_rate, 16, run.input.expected_frames,
                                         flac_output_metadata_blocks(run.metadata), run.metadata.count, 0,
                                         error_text, sizeof error_text);
     } else {
-        created = output_sink_open_wav(run.output, write_path, run.input.sample_rate, 16, run.input.expected_frames,
+        created = output_sink_open_wav(run.output, run.file.stream, run.input.sample_rate, 16, run.input.expected_frames,
                                        error_text, sizeof error_text);
     }
-    output_guard_after_create(run.guard, created);
     if (!created) {
         print_to_stream(stderr, "Error: %s\n", error_text);
         return preserve_fail(run);
@@ -112,19 +114,21 @@ int preserve_hdcd_convert(const char* input_path, const char* write_path, bool q
     }
     progress_finish(quiet);
     if (input_source_failed(run.input)) {
-        print_flac_decode_error();
+        print_input_failure(input_source_failure_text(run.input));
         return preserve_fail(run);
     }
 
+    const char* finish_error = run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_FINISH_ERROR : OUTPUT_WAV_FINISH_ERROR;
     if (!output_sink_finish(run.output)) {
-        print_to_stream(stderr, "%s",
-                        run.output.kind == OUTPUT_KIND_FLAC ? OUTPUT_FLAC_FINISH_ERROR : OUTPUT_WAV_FINISH_ERROR);
+        print_to_stream(stderr, "%s", finish_error);
         return preserve_fail(run);
     }
+    // Closed before the output takes its name: it may be the input's own.
+    input_source_close(run.input);
+    if (!output_file_commit_printing(run.file, finish_error)) return preserve_fail(run);
     if (!quiet) {
         print_to_stdout("HDCD signalling samples preserved unchanged.\n");
         print_to_stdout("\nComplete.\n");
     }
-    input_source_close(run.input);
     return 0;
 }

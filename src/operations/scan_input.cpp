@@ -65,7 +65,7 @@ int scan_input(const char* input_path, int32_t kind, bool quiet) {
     progress_finish(quiet);
 
     if (outcome == INPUT_SCAN_FAILED) {
-        print_flac_decode_error();
+        print_input_failure(input_source_failure_text(source));
         input_source_close(source);
         return 1;
     }

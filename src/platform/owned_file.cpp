@@ -4,10 +4,6 @@ bool file_stamp_same_file(const FileStamp& a, const FileStamp& b) {
     return a.regular && b.regular && a.volume == b.volume && a.index == b.index;
 }
 
-bool file_stamp_touched(const FileStamp& a, const FileStamp& b) {
-    return file_stamp_same_file(a, b) && (a.size != b.size || a.modified != b.modified || a.changed != b.changed);
-}
-
 #ifdef _WIN32
 
 #include <windows.h>
@@ -56,21 +52,6 @@ bool platform_file_stamp(const char* path, FileStamp& stamp) {
     return true;
 }
 
-int platform_create_exclusive(const char* path, FileStamp& stamp) {
-    stamp = FileStamp{};
-    std::wstring wide;
-    if (!windows_extended_wide_path(path, wide)) return CREATE_EXCLUSIVE_FAILED;
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? CREATE_EXCLUSIVE_TAKEN
-                                                                         : CREATE_EXCLUSIVE_FAILED;
-    }
-    stamp_handle(handle, stamp);
-    CloseHandle(handle);
-    return CREATE_EXCLUSIVE_DONE;
-}
-
 void platform_remove_stamped(const char* path, const FileStamp& stamp) {
     FileStamp now;
     std::wstring wide;
@@ -114,16 +95,6 @@ bool platform_file_stamp(const char* path, FileStamp& stamp) {
     }
     fill_stamp(status, stamp);
     return true;
-}
-
-int platform_create_exclusive(const char* path, FileStamp& stamp) {
-    stamp = FileStamp{};
-    const int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (descriptor < 0) return errno == EEXIST ? CREATE_EXCLUSIVE_TAKEN : CREATE_EXCLUSIVE_FAILED;
-    struct stat status;
-    if (fstat(descriptor, &status) == 0) fill_stamp(status, stamp);
-    close(descriptor);
-    return CREATE_EXCLUSIVE_DONE;
 }
 
 void platform_remove_stamped(const char* path, const FileStamp& stamp) {

@@ -21,18 +21,10 @@ bool platform_file_stamp(const char* path, FileStamp& stamp);
 // True when both stamps describe the same regular file.
 bool file_stamp_same_file(const FileStamp& a, const FileStamp& b);
 
-// True when b is the same file as a but its length or times have moved on: it
-// has been written, or opened for writing and truncated, in between.
-bool file_stamp_touched(const FileStamp& a, const FileStamp& b);
-
+// The outcomes of creating a file exclusively: TAKEN when anything at all is at
+// the name, a dangling link included, which is never followed; FAILED for any
+// other refusal (a missing or read-only folder, a name the system rejects).
 enum CreateExclusiveResult { CREATE_EXCLUSIVE_DONE = 0, CREATE_EXCLUSIVE_TAKEN = 1, CREATE_EXCLUSIVE_FAILED = 2 };
-
-// Creates an empty file at path, readable and writable by its owner only, and
-// stamps it. TAKEN when anything at all is at the name, a dangling link
-// included, which is never followed; FAILED for any other refusal (a missing
-// or read-only directory, a name the system rejects).
-int platform_create_exclusive(const char* path, FileStamp& stamp);
-
 // Removes path when it still holds the regular file that stamp describes; any
 // other thing there, or another file put in its place, stays.
 void platform_remove_stamped(const char* path, const FileStamp& stamp);

@@ -2,6 +2,7 @@
 that finds everything in place, --dry-run; and faults for real: a full disk, Ctrl+C and a rerun, an output
 folder inside the input."""
 import os
+import shutil
 import signal
 import subprocess
 import time
@@ -43,6 +44,8 @@ class BatchDecodeTest(harness.CliTestCase):
         self.place("plain.wav", "Music/Other/plain.wav")
         self.place(inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav"), "Music/Other/lle24.wav")
         self.place(inputs.damage_flac(self, "lle.wav", "frames", "bad.flac"), "Music/Other/bad.flac")
+        if not harness.ON_WINDOWS_BUILD:
+            os.chmod(self.path(album, "cover.png"), 0o600)
         before = harness.contents(self.path("Music"))
         args = ["decode", "Music", "--to", "Out", "--copy-others", "--jobs", "2", "--json", "r.json"]
 
@@ -58,16 +61,19 @@ class BatchDecodeTest(harness.CliTestCase):
                    album + "/02 lle.wav": "Out/Album \u00e4/02 lle.flac"}
         copied = {name: "Out/" + name[len("Music/"):] for name in
                   [album + "/cover.png", album + "/Disc 2/03 signalling.wav", "Music/Other/plain.wav",
-                   "Music/Other/lle24.wav"]}
+                   "Music/Other/lle24.wav", "Music/Other/bad.flac"]}
         expected = {name: ("decoded", out) for name, out in decoded.items()}
         expected.update({name: ("copied", out) for name, out in copied.items()})
-        expected["Music/Other/bad.flac"] = ("failed: Error while decoding FLAC input.", None)
         self.assertEqual(actions(self, "r.json"), expected)
         written = harness.contents(self.path("Out"))
         self.assertEqual(sorted(written), sorted(out[len("Out/"):] for out in list(decoded.values()) +
                                                  list(copied.values())))
-        for source, out in copied.items():
+        for source, out in copied.items():  # whole albums: damaged audio too, with its mode and time
             self.assertEqual(written[out[len("Out/"):]], before[source[len("Music/"):]], source)
+            original, copy = os.stat(self.path(source)), os.stat(self.path(out))
+            self.assertLess(abs(copy.st_mtime_ns - original.st_mtime_ns), 100, source)  # Windows counts 100 ns
+            if not harness.ON_WINDOWS_BUILD:
+                self.assertEqual(copy.st_mode, original.st_mode, source)
         for source, out in decoded.items():
             with self.subTest(source):
                 reference = self.path("reference.flac")
@@ -86,12 +92,34 @@ class BatchDecodeTest(harness.CliTestCase):
 
     def test_refused_before_anything_is_written(self):
         self.place("lle.wav", "Music/a.wav")
-        for args in (["Music", "--to", "Music/Out"], ["Music/a.wav", "--to", "."]):
+        inputs.write_file(self, "note.txt", b"a file")
+        # The output folder and the PATHs overlap, however they are spelt or linked.
+        overlapping = [["Music", "--to", "Music/Out"], ["Music/a.wav", "--to", "."], ["Music//", "--to", "./Music/../Music/x"],
+                       ["Music", "--to", "note.txt"]]
+        if not harness.ON_WINDOWS_BUILD:
+            os.symlink("Music", self.path("Mlink"))
+            overlapping += [["Music", "--to", "Mlink", "--overwrite"], ["Mlink/a.wav", "--to", "Music"]]
+        for args in overlapping:
             with self.subTest(args):
                 result = self.run_batch(["decode"] + args)
                 self.assertEqual((result.status, result.stdout), (1, b""), result)
                 self.assertIn(b"\nUsage:\n", result.stderr)
-                self.assertEqual(harness.listing(self.dir), ["Music/a.wav", "lle.wav"])
+                self.assertEqual(harness.listing(self.dir), ["Music/a.wav", "lle.wav", "note.txt"])
+        if not harness.ON_WINDOWS_BUILD:
+            # A folder below the output folder that links into a PATH takes nothing.
+            os.makedirs(self.path("Out"))
+            os.makedirs(self.path("Music", "Sub"))
+            self.place("lle.wav", "Music/Sub/b.wav")
+            os.symlink(self.path("Music", "Sub"), self.path("Out", "Sub"))
+            result = self.run_batch(["decode", "Music", "--to", "Out", "--json", "r.json"])
+            self.assertEqual(result.status, 1, result)
+            self.assertEqual(actions(self, "r.json")["Music/Sub/b.wav"][0],
+                             "failed: the output folder of Out/Sub/b.flac lies inside Music, which is read")
+            self.assertEqual(harness.listing(self.path("Music")), ["Sub/b.wav", "a.wav"])
+            for name in ("Out/Sub", "Mlink", "r.json"):
+                os.remove(self.path(name))
+            shutil.rmtree(self.path("Out"))
+            shutil.rmtree(self.path("Music", "Sub"))
         # Two inputs that would both become Out/a.flac: neither is written, whatever --jobs does.
         self.place(inputs.to_flac(self, "lle.wav", "lle.flac"), "Music/a.flac")
         result = self.run_batch(["decode", "Music", "--to", "Out", "--json", "r.json"])
@@ -140,6 +168,46 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(harness.listing(self.path("Out")), ["%02d.flac" % n for n in range(1, 9)])
         self.assertEqual(sorted(action for action, _ in actions(self, "r.json").values()),
                          ["decoded"] * (8 - len(done)) + ["exists"] * len(done))
+
+    def test_output_names_taken_or_shared(self):
+        inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))
+        inputs.to_flac(self, "plain.wav", "plain.flac")
+        inputs.to_flac(self, "lle.wav", "lle.flac")
+        # (files below Music, folders made below the output folder, the actions expected)
+        cases = [({"x.wav": "plain.wav", "x.flac": "plain.flac"}, [],  # no decode: each copy keeps its own name
+                  {"x.wav": ("copied", "x.wav"), "x.flac": ("copied", "x.flac")}),
+                 ({"y.wav": "lle.wav", "y.flac": "plain.flac"}, [],  # a decode and a copy both named y.flac
+                  {"y.wav": ("failed: Music/y.flac has the same output name", "y.flac"),
+                   "y.flac": ("failed: Music/y.wav has the same output name", "y.flac")}),
+                 ({"z.wav": "lle.wav"}, ["z.flac"],  # a folder where the output goes
+                  {"z.wav": ("failed: the output name n1/n2/Out/z.flac is a folder", "z.flac")})]
+        for files, folders, expected in cases:
+            with self.subTest(files=sorted(files)):
+                shutil.rmtree(self.path("Music"), ignore_errors=True)
+                shutil.rmtree(self.path("n1"), ignore_errors=True)
+                for name, source in files.items():
+                    self.place(source, "Music/" + name)
+                for folder in folders:  # missing folders above the output folder are made
+                    os.makedirs(self.path("n1", "n2", "Out", folder))
+                result = self.run_batch(["decode", "Music", "--to", "n1/n2/Out", "--copy-others", "--json", "r.json"])
+                self.assertEqual(result.status, 0 if all(a == "copied" for a, _ in expected.values()) else 1, result)
+                got = {name: (action.replace(harness.SEP, "/"), out) for name, (action, out) in actions(self, "r.json").items()}
+                self.assertEqual(got, {"Music/" + name: (action, "n1/n2/Out/" + out) for name, (action, out) in expected.items()})
+
+    def test_two_runs_into_one_folder_at_once(self):
+        for n in range(1, 5):
+            self.place("lle.wav", "Music/%02d.wav" % n)
+        self.assertEqual(harness.run(["--quiet", "lle.wav", "reference.flac"], cwd=self.dir).status, 0)
+        args = [harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out", "--overwrite", "--jobs", "2"]
+        runs = [subprocess.Popen(harness.RUNNER + args + ["--json", "r%d.json" % n], cwd=self.dir,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE) for n in (1, 2)]
+        for run in runs:
+            stdout, stderr = run.communicate(timeout=300)
+            self.assertEqual(run.returncode, 0, stdout + stderr)
+        # Each run wrote under names of its own: every output is one whole decode, and nothing else is left.
+        self.assertEqual(harness.listing(self.path("Out")), ["%02d.flac" % n for n in range(1, 5)])
+        for name in harness.listing(self.path("Out")):
+            self.assertEqual(harness.read_bytes(self.path("Out", name)), harness.read_bytes(self.path("reference.flac")))
 
 
 if __name__ == "__main__":

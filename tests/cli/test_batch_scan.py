@@ -187,7 +187,7 @@ class BatchScanTest(harness.CliTestCase):
         _, one_job, one_reports = self.scan(1, "one")
         self.assertEqual(without_elapsed(one_job), without_elapsed(document))
         self.assertEqual(harness.read_bytes(one_reports[1]), harness.read_bytes(reports[1]))
-        self.assertEqual(sorted(n for n in os.listdir(self.dir) if n.endswith(".partial")), [])
+        self.assertEqual(sorted(n for n in os.listdir(self.dir) if "qv-hdcd-batch" in n), [])
 
     def test_argument_errors(self):
         for args, message in [(["scan"], b"Error: no PATH given\n"),
@@ -200,8 +200,31 @@ class BatchScanTest(harness.CliTestCase):
                 result = self.run_batch(args)
                 self.assertEqual((result.status, result.stdout), (1, b""))
                 self.assertTrue(result.stderr.startswith(message + b"\nUsage:\n"), result.stderr)
-        # The second line names the libFLAC found (test_flac_loader).
-        self.assertEqual(self.run_batch(["--version"]).stdout.split(b"\n")[0], b"qv-hdcd-batch 1.0.1.0")
+        self.assertEqual(self.run_batch(["--version"]).stdout.splitlines()[0], b"qv-hdcd-batch 1.0.1.0")
+        # Report names that cannot be written, or would overwrite what is read or another report, by any
+        # spelling: refused before any file is read, the named files as they were.
+        track = "Music/Disc 1/01 lle.wav"
+        os.link(self.path(track), self.path("hard.wav"))
+        os.mkfifo(self.path("pipe.json")) if not harness.ON_WINDOWS_BUILD else None
+        refused = [(["--json", track], b"one of the files to be read"),
+                   (["--html", "./Music//Disc 1/../Disc 1/01 lle.wav"], b"one of the files to be read"),
+                   (["--csv", "hard.wav"], b"one of the files to be read"),
+                   (["--json", "r", "--csv", "./r"], b"the name of another report"),
+                   (["--json", "Music"], b"is a folder"), (["--csv", ""], b"the name is empty"),
+                   (["--json", "missing/r.json"], b"")]
+        if not harness.ON_WINDOWS_BUILD:
+            os.symlink(track, self.path("soft.json"))
+            refused += [(["--json", "soft.json"], b"one of the files to be read"), (["--json", "pipe.json"], b"a named pipe")]
+        before = harness.contents(self.path("Music"))
+        names = sorted(os.listdir(self.dir))
+        for args, reason in refused:
+            with self.subTest(args):
+                result = self.run_batch(["scan", "Music"] + args, timeout=30)
+                self.assertEqual((result.status, result.stdout), (1, b""), result)
+                self.assertTrue(result.stderr.startswith(b"Error: cannot write the report "), result.stderr)
+                self.assertIn(reason, result.stderr)
+                self.assertEqual(sorted(os.listdir(self.dir)), names)
+        self.assertEqual(harness.contents(self.path("Music")), before)
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "a FIFO and SIGINT are POSIX")
     def test_interrupt_abandons_the_file_in_progress(self):
@@ -237,7 +260,7 @@ class BatchScanTest(harness.CliTestCase):
         self.assertTrue(document["cancelled"])
         self.assertNotIn("stream.wav", [e["path"] for e in document["files"]])
         self.assertIn(b"Cancelled", harness.read_bytes(self.path("r.html")))
-        self.assertEqual([n for n in os.listdir(self.dir) if n.endswith(".partial")], [])
+        self.assertEqual([n for n in os.listdir(self.dir) if "qv-hdcd-batch" in n], [])
 
 
 if __name__ == "__main__":

@@ -1,6 +1,8 @@
 """--eac and runs whose output is their own input: the input is only ever
 replaced by a complete output, and no temporary file outlives a run."""
 import os
+import struct
+import unittest
 
 import numpy as np
 
@@ -100,6 +102,35 @@ class EacTest(harness.CliTestCase):
             self.assertEqual(oct(status.st_mode), oct(0o100640))
             if os.geteuid() == 0:
                 self.assertEqual((status.st_uid, status.st_gid), (1234, 1235))
+
+    @unittest.skipUnless(POSIX, "access lists and extended attributes are POSIX here")
+    def test_replacement_keeps_access_lists_and_attributes(self):
+        # An access list that shuts out user 65534, whom the bits alone would let read.
+        entries = [(0x01, 6, 0xFFFFFFFF), (0x02, 0, 65534), (0x04, 4, 0xFFFFFFFF), (0x10, 4, 0xFFFFFFFF),
+                   (0x20, 4, 0xFFFFFFFF)]
+        acl = struct.pack("<I", 2) + b"".join(struct.pack("<HHI", *entry) for entry in entries)
+        attributes = {"user.note": b"ripped 2026", "system.posix_acl_access": acl}
+        original = harness.read_bytes(self.path("lle.wav"))
+        for name, value in attributes.items():
+            os.setxattr(self.path("lle.wav"), name, value)
+        self.assertOutcome(self.run_program(["--eac", "lle.wav", "lle.wav"]), 0)
+        self.assertDecoded("lle.wav")
+        self.assertEqual({name: os.getxattr(self.path("lle.wav"), name) for name in os.listxattr(self.path("lle.wav"))},
+                         attributes)
+        if os.geteuid() != 0:
+            return
+        # A runner who may not give the file its group takes the group's rights away rather than lending them
+        # to his own group.
+        os.chmod(self.dir, 0o777)
+        shared = self.path("lle.wav")
+        os.remove(shared)
+        inputs.write_file(self, "lle.wav", original)
+        os.chown(shared, 65534, 1235)
+        os.chmod(shared, 0o660)
+        result = harness.run(["--eac", "lle.wav", "lle.wav"], cwd=self.dir, preexec_fn=lambda: os.setuid(65534))
+        self.assertEqual(result.status, 0, result)
+        status = os.stat(shared)
+        self.assertEqual((status.st_uid, status.st_mode & 0o777), (65534, 0o600))
 
     def test_failures_keep_the_input_and_leave_no_temporary_file(self):
         inputs.write_file(self, "plain.wav", inputs.wav_bytes(inputs.tone_without_hdcd()))

@@ -129,6 +129,30 @@ class FileNameTest(harness.CliTestCase):
                 redirected = self.run_program(args, program=program)
                 self.assertIn(line.encode(), getattr(redirected, stream).splitlines(keepends=True))
 
+    @WINDOWS_ONLY
+    def test_names_windows_would_change(self):
+        inputs.make_lle(self)
+        inputs.to_flac(self, "lle.wav", "a.flac")
+        before = harness.contents(self.dir)
+        # The system would drop a trailing dot or space, or take the name for a device: refused, by both programs.
+        for output, reason in (("a.flac.", b"a name ending in a dot or a space, which Windows drops"),
+                               ("a.flac ", b"a name ending in a dot or a space, which Windows drops"),
+                               ("aux.flac", b"a name Windows reserves for a device"),
+                               ("sub\\COM1", b"a name Windows reserves for a device"),
+                               ("CON", b"a name Windows reserves for a device")):
+            with self.subTest(output=output):
+                expected = b"Error: the output path is " + reason + b", not a file that can be written.\n"
+                self.assertOutcome(self.run_program(["--eac", "a.flac", output]), 1, b"", expected)
+                report = self.run_batch(["scan", "a.flac", "--json", output])
+                self.assertEqual(report.status, 1, report)
+                self.assertIn(reason, report.stderr)
+                self.assertEqual(harness.contents(self.dir), before)
+        # NUL is the null device: written, and read back empty.
+        self.assertOutcome(self.run_program(["--eac", "a.flac", "NUL"]), 1, b"",
+                           b"Error: EAC requested output was not created or is empty.\n")
+        self.assertEqual(self.run_program(["--quiet", "--overwrite", "a.flac", "nul"]).status, 0)
+        self.assertEqual(harness.contents(self.dir), before)
+
 
 @WINDOWS_ONLY
 class SameOutputAsLinuxTest(harness.CliTestCase):

@@ -16,13 +16,16 @@ TEST(FlacWriter, OutputPassesFlacTestAndDecodesToTheSamplesWritten) {
         const std::vector<int32_t> samples = test_signal(2 * frames, bits, bits + 1);
         FlacWriter writer{};
         char error[256] = "";
-        ASSERT_TRUE(flac_writer_open(writer, path.c_str(), sample_rate, bits, 2, estimate, nullptr, 0, 0, error, sizeof error))
+        FILE* file = fopen(path.c_str(), "w+b");
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(flac_writer_open(writer, file, sample_rate, bits, 2, estimate, nullptr, 0, 0, error, sizeof error))
             << error;
         for (uint64_t done = 0, count; done < frames; done += count) {  // in blocks, as the operations write
             count = std::min<uint64_t>(16384, frames - done);
             ASSERT_EQ(flac_writer_write(writer, samples.data() + 2 * done, count), count);
         }
         ASSERT_TRUE(flac_writer_finish(writer));
+        ASSERT_EQ(fclose(file), 0);
 
         EXPECT_EQ(run("flac -t -s '" + path + "'"), 0);
         EXPECT_EQ(capture("metaflac --show-bps --show-sample-rate --show-total-samples '" + path + "'"),

@@ -21,7 +21,9 @@ TEST(WavWriter, EveryKindOfOutputReadsBackInThePeer) {
         const std::string wav = dir.file("ours.wav"), raw = dir.file("out.raw");
         char error_text[256] = "";
         WavWriter writer;
-        ASSERT_TRUE(wav_writer_create(writer, wav.c_str(), 44100, 2, static_cast<uint16_t>(bits), expected_frames,
+        FILE* file = fopen(wav.c_str(), "w+b");
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(wav_writer_create(writer, file, 44100, 2, static_cast<uint16_t>(bits), expected_frames,
                                       error_text, sizeof error_text));
         EXPECT_EQ(writer.rf64, std::strncmp(peer_says, "RF64", 4) == 0);
         // PCM24 keeps the top three bytes of each value. Uneven blocks, as with a short last block.
@@ -34,6 +36,7 @@ TEST(WavWriter, EveryKindOfOutputReadsBackInThePeer) {
                                  : wav_writer_write_pcm24(writer, &wide[2 * frame], count), count);
         }
         ASSERT_TRUE(wav_writer_finish(writer));
+        ASSERT_EQ(fclose(file), 0);
 
         // The python3-soundfile peer (tests/peers/soundfile_peer.py) exits 77 without soundfile.
         const int status = run("/usr/bin/python3 '" QV_SOURCE_DIR "/tests/peers/soundfile_peer.py' read '" + wav + "' '" + raw + "'");
