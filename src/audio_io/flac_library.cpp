@@ -2,7 +2,7 @@
 
 #include "console/console.h"
 #include "platform/dynamic_library.h"
-#include "platform/path_exists.h"
+#include "platform/directory_listing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -91,7 +91,9 @@ void* open_library(char* path, size_t directory_length, size_t capacity) {
         memcpy(path + directory_length, name, name_size);
         // Without a search by name, the first name is opened beside the program
         // even when it is missing, so that the failure is the system's own.
-        if (!platform_path_exists(path) && (search || name != LIBRARY_FILES[0])) continue;
+        uint64_t size = 0;
+        const bool present = platform_path_kind(path, size) != PLATFORM_ENTRY_MISSING;
+        if (!present && (search || name != LIBRARY_FILES[0])) continue;
         void* module = platform_library_open(path);
         if (module == nullptr) {
             append_open_error(used, "");
