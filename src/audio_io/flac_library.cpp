@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #ifndef QV_FLAC_LIBRARY_FILES
 #error "QV_FLAC_LIBRARY_FILES must list the libFLAC files to look for (set by cmake/flac.cmake)"
@@ -24,6 +25,9 @@ const size_t LIBRARY_FILE_COUNT = sizeof LIBRARY_FILES / sizeof LIBRARY_FILES[0]
 const size_t EXECUTABLE_PATH_CAPACITY = 1040;
 
 FlacLibrary library;
+// qv-hdcd-batch's workers may ask for the library at the same moment: the
+// first does the load, the others wait for its outcome.
+std::mutex library_mutex;
 
 // Binds one entry point; false when the library lacks it.
 template <typename Function>
@@ -114,6 +118,7 @@ void* open_library(char* path, size_t directory_length, size_t capacity) {
 }  // namespace
 
 bool flac_library_load() {
+    std::lock_guard<std::mutex> lock(library_mutex);
     if (library.attempted) return library.loaded != 0;
     library = FlacLibrary{};
     library.attempted = 1;
@@ -156,7 +161,7 @@ bool flac_library_load() {
 bool flac_library_available() { return flac_library_load(); }
 
 const char* flac_library_error_text() {
-    if (!library.attempted) flac_library_load();
+    flac_library_load();
     return library.error_text;
 }
 
@@ -167,6 +172,7 @@ bool flac_library_require(char* error_text, size_t error_capacity) {
 }
 
 void flac_library_unload() {
+    std::lock_guard<std::mutex> lock(library_mutex);
     platform_library_close(library.module);
     library = FlacLibrary{};
 }

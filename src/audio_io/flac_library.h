@@ -57,7 +57,8 @@ struct FlacLibrary {
 };
 
 // Loads libFLAC on the first call; true when all required entry points are bound. Later
-// calls return the cached outcome without trying again.
+// calls return the cached outcome without trying again; calls from several
+// threads at once wait for the one load.
 bool flac_library_load();
 
 // True when libFLAC is loaded with every entry point the program uses; the first
