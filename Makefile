@@ -7,6 +7,17 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 QV_VERSION := $(shell sed -n 's/^\#define QV_VERSION_TEXT "\(.*\)"/\1/p' src/console/version_info.h)
 
+# Reproducible builds: the file times in the .deb and the zip (and the time
+# stamp of a libFLAC.dll built here) come from SOURCE_DATE_EPOCH; the Windows
+# programs carry none (cmake/windows.cmake).
+# Unless it is given, it is the time of the last commit, or outside a git
+# checkout that of the changelog's latest entry.
+ifeq ($(origin SOURCE_DATE_EPOCH),undefined)
+SOURCE_DATE_EPOCH := $(shell git -C $(CURDIR) log -1 --format=%ct 2>/dev/null || \
+  date -d "$$(sed -n 's/^ -- .*>  //p' packaging/changelog | head -n 1)" +%s)
+endif
+export SOURCE_DATE_EPOCH
+
 .DEFAULT_GOAL := all
 # Further targets (windows, bench, fuzz) live in mk/; they may add to
 # TEST_PREREQS what `make test` must build before CTest runs.

@@ -2,10 +2,12 @@
 # user documentation.
 #   Linux:   `cmake --install` and the Debian package (cpack -G DEB) hold
 #            bin/<program>, share/man/man1/<program>.1.gz and
-#            share/doc/qv-hdcd/{README.md,copyright,changelog.gz}.
+#            share/doc/qv-hdcd/{README.md,copyright,changelog.gz}; that
+#            README.md is the user's guide packaging/README-Linux.md.
 #   Windows: the zip (cpack -G ZIP) holds one folder, QV-HDCD, with
-#            <program>.exe, libFLAC.dll, README-Windows.txt and the licences
-#            of what is linked in, all text files with CRLF line ends.
+#            <program>.exe, libFLAC.dll, README-Windows.txt, the program's
+#            terms (COPYRIGHT.txt, the package's copyright file) and the
+#            licences of what is built in, all text files with CRLF line ends.
 # `make package` and `make dist` (mk/) run CPack and copy the results to dist/.
 
 # Every program the packages ship; each has its manual page packaging/<program>.1.
@@ -32,13 +34,16 @@ if(WIN32)
   configure_file(${QV_PACKAGING_DIR}/README-Windows.txt ${QV_PACKAGING_BINARY_DIR}/README-Windows.txt
                  @ONLY NEWLINE_STYLE CRLF)
   set(QV_WINDOWS_TEXTS ${QV_PACKAGING_BINARY_DIR}/README-Windows.txt)
-  foreach(licence "COPYING.Xiph;LICENSE-libFLAC.txt" "COPYING.MinGW-w64;LICENSE-MinGW-w64.txt")
+  foreach(licence "${QV_LIBFLAC_WINDOWS_DIR}/COPYING.Xiph;LICENSE-libFLAC.txt"
+                  "${QV_LIBFLAC_WINDOWS_DIR}/COPYING.MinGW-w64;LICENSE-MinGW-w64.txt"
+                  "${QV_PACKAGING_DIR}/LICENSE-nlohmann-json.txt;LICENSE-nlohmann-json.txt"
+                  "${QV_PACKAGING_DIR}/copyright;COPYRIGHT.txt")
     list(GET licence 0 source)
     list(GET licence 1 target)
     add_custom_command(
       OUTPUT ${QV_PACKAGING_BINARY_DIR}/${target}
-      COMMAND sed -e "s/\\r*$/\\r/" ${QV_LIBFLAC_WINDOWS_DIR}/${source} > ${QV_PACKAGING_BINARY_DIR}/${target}
-      DEPENDS ${QV_LIBFLAC_WINDOWS_DIR}/${source}
+      COMMAND sed -e "s/\\r*$/\\r/" ${source} > ${QV_PACKAGING_BINARY_DIR}/${target}
+      DEPENDS ${source}
       VERBATIM)
     list(APPEND QV_WINDOWS_TEXTS ${QV_PACKAGING_BINARY_DIR}/${target})
   endforeach()
@@ -77,21 +82,23 @@ endforeach()
 add_custom_target(qv-package-texts ALL DEPENDS ${QV_COMPRESSED_DOCS})
 
 install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/README.md ${QV_PACKAGING_DIR}/copyright ${QV_PACKAGING_BINARY_DIR}/changelog.gz
-        DESTINATION ${QV_DOC_DIR})
+# The programs go without a .comment section (the compilers' version texts),
+# as Debian's own packages do; cmake/hardening.cmake sets the rest.
+foreach(program ${QV_PROGRAMS})
+  add_custom_command(TARGET ${program} POST_BUILD
+                     COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment $<TARGET_FILE:${program}>
+                     VERBATIM)
+endforeach()
+# The user's README; the README.md of the source is the developers'.
+install(FILES ${QV_PACKAGING_DIR}/README-Linux.md DESTINATION ${QV_DOC_DIR} RENAME README.md)
+install(FILES ${QV_PACKAGING_DIR}/copyright ${QV_PACKAGING_BINARY_DIR}/changelog.gz DESTINATION ${QV_DOC_DIR})
 
-# The package recommends the Debian package that ships the libFLAC the program
-# loads (cmake/flac.cmake found its shared-object name); by Debian's naming
-# rule when dpkg does not know the file.
-get_filename_component(QV_FLAC_LIBRARY_DIR ${QV_FLAC_SHARED_LIBRARY} DIRECTORY)
-execute_process(COMMAND dpkg-query -S ${QV_FLAC_LIBRARY_DIR}/${QV_FLAC_LIBRARY_FILE}
-                OUTPUT_VARIABLE QV_FLAC_OWNER ERROR_QUIET RESULT_VARIABLE QV_FLAC_OWNER_RESULT)
-if(QV_FLAC_OWNER_RESULT EQUAL 0 AND QV_FLAC_OWNER MATCHES "^([^:,]+)")
-  set(QV_FLAC_DEBIAN_PACKAGE ${CMAKE_MATCH_1})
-else()
-  string(REGEX REPLACE "\\.so\\.([0-9]+).*$" "\\1" QV_FLAC_DEBIAN_PACKAGE ${QV_FLAC_LIBRARY_FILE})
-  string(TOLOWER ${QV_FLAC_DEBIAN_PACKAGE} QV_FLAC_DEBIAN_PACKAGE)
-endif()
+# The package recommends the Debian packages of the libFLAC files the program
+# loads (cmake/flac.cmake): libFLAC.so.14 comes with libflac14 (Debian 13),
+# libFLAC.so.12 with libflac12 (Debian 12).
+set(QV_FLAC_DEBIAN_PACKAGES ${QV_FLAC_LIBRARY_FILES})
+list(TRANSFORM QV_FLAC_DEBIAN_PACKAGES REPLACE "^libFLAC\\.so\\.([0-9]+)$" "libflac\\1")
+string(REPLACE ";" " | " QV_FLAC_DEBIAN_RECOMMENDS "${QV_FLAC_DEBIAN_PACKAGES}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -100,16 +107,24 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Varnel <qv-hdcd@varnel.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ${QV_FLAC_DEBIAN_PACKAGE})
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${QV_FLAC_DEBIAN_RECOMMENDS}")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGE_DESCRIPTION [=[
 HDCD (High Definition Compatible Digital) CDs hide control packets in the
-least significant bit of their 16-bit samples. qv-hdcd reads them and
-restores the extra dynamic range (Peak Extend and Low-Level Gain), turning
-the 16-bit audio into 24-bit audio. It reads and writes WAV/RF64 and FLAC,
-writes tags into FLAC output, scans files for HDCD signalling, converts
+least significant bit of their 16-bit samples. Decoding them restores the
+extra dynamic range (Peak Extend and Low-Level Gain), turning the 16-bit
+audio into 24-bit audio.
+.
+qv-hdcd works on one file: it decodes, reads and writes WAV/RF64 and FLAC,
+writes tags into FLAC output, scans a file for HDCD signalling, converts
 between containers keeping the 16-bit samples, and has a mode for running
 as the external encoder of the CD ripper EAC.
 .
-FLAC support comes from libFLAC, loaded at run time.]=])
+qv-hdcd-batch works on a whole collection: it scans every WAV and FLAC file
+below the given folders on every processor, reports the HDCD tracks and
+albums on the console and as CSV, JSON or HTML, and decodes them into
+another folder with the same layout.
+.
+FLAC support comes from libFLAC (libFLAC.so.14 or libFLAC.so.12), loaded at
+run time.]=])
 include(CPack)

@@ -15,6 +15,10 @@ target_compile_definitions(qv_core PUBLIC
 # executable itself.
 target_link_options(qv-hdcd PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_options(qv-hdcd-batch PRIVATE -static -static-libgcc -static-libstdc++)
+# No link time in the PE header (its time stamp is 0), so that a build of the
+# same sources gives the same programs however and whenever it is made.
+target_link_options(qv-hdcd PRIVATE -Wl,--no-insert-timestamp)
+target_link_options(qv-hdcd-batch PRIVATE -Wl,--no-insert-timestamp)
 
 # The icon is drawn from our SVG at build time.
 set(QV_RESOURCE_DIR ${CMAKE_SOURCE_DIR}/resources)

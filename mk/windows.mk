@@ -5,12 +5,15 @@
 #                  command-line tests a second time against the .exe ("wine.*").
 #   make dist      just the release zip, dist/qv-hdcd-VERSION-win64.zip (builds
 #                  what it needs); cmake/package.cmake says what it holds.
+# DIST_DIR puts the packages elsewhere, WINDOWS_LIBFLAC takes a libFLAC.dll
+# built before (the reproducibility test builds a second tree this way).
 WINDOWS_DIR ?= build-windows
 WINDOWS_ABS := $(abspath $(WINDOWS_DIR))
 WINDOWS_EXE := $(WINDOWS_ABS)/qv-hdcd.exe
-WINDOWS_LIBFLAC := $(WINDOWS_ABS)/libflac
+WINDOWS_LIBFLAC ?= $(WINDOWS_ABS)/libflac
 WINDOWS_WINEPREFIX := $(WINDOWS_ABS)/wineprefix
-DIST_ZIP := dist/qv-hdcd-$(QV_VERSION)-win64.zip
+DIST_DIR ?= dist
+DIST_ZIP := $(DIST_DIR)/qv-hdcd-$(QV_VERSION)-win64.zip
 
 TEST_PREREQS += windows
 
@@ -50,6 +53,6 @@ windows-register-tests: windows-program windows-wineprefix
 dist: windows-program
 	rm -rf $(WINDOWS_DIR)/package
 	cd $(WINDOWS_DIR) && cpack -G ZIP -B $(WINDOWS_ABS)/package >/dev/null
-	mkdir -p dist
+	mkdir -p $(DIST_DIR)
 	cp $(WINDOWS_DIR)/package/$(notdir $(DIST_ZIP)) $(DIST_ZIP)
 	@echo "Package: $(DIST_ZIP)"

@@ -2,22 +2,32 @@
 
 #include "console/console.h"
 #include "platform/dynamic_library.h"
+#include "platform/directory_listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
-#ifndef QV_FLAC_LIBRARY_FILE
-#error "QV_FLAC_LIBRARY_FILE must name the libFLAC file to load (set by cmake/flac.cmake)"
+#ifndef QV_FLAC_LIBRARY_FILES
+#error "QV_FLAC_LIBRARY_FILES must list the libFLAC files to look for (set by cmake/flac.cmake)"
 #endif
 
 namespace {
 
 // The name every message uses for the library, whatever the file is called here.
 const char LIBRARY_DISPLAY_NAME[] = "libFLAC.dll";
-const char LIBRARY_FILE[] = QV_FLAC_LIBRARY_FILE;
+// The file names libFLAC goes by, the preferred first: beside the program each
+// is looked for in this order, then (where the platform searches by name) the
+// system's loader is asked for each in the same order.
+const char* const LIBRARY_FILES[] = {QV_FLAC_LIBRARY_FILES};
+const size_t LIBRARY_FILE_COUNT = sizeof LIBRARY_FILES / sizeof LIBRARY_FILES[0];
 const size_t EXECUTABLE_PATH_CAPACITY = 1040;
 
 FlacLibrary library;
+// qv-hdcd-batch's workers may ask for the library at the same moment: the
+// first does the load, the others wait for its outcome.
+std::mutex library_mutex;
 
 // Binds one entry point; false when the library lacks it.
 template <typename Function>
@@ -55,9 +65,60 @@ void fail_directory() {
     snprintf(library.error_text, sizeof library.error_text, "Unable to determine the qv-hdcd.exe directory.");
 }
 
+// The open failure's sentence is built in the record's error text, used
+// characters long: "Unable to load libFLAC.dll (", the system's reason for each
+// failed open (the separator before all but the first), then ")." to close.
+void append_open_error(size_t& used, const char* separator) {
+    char reason[sizeof library.error_text];
+    platform_library_open_error(reason, sizeof reason);
+    const int length = format_to_buffer(library.error_text + used, sizeof library.error_text - used, "%s%s",
+                                        separator, reason);
+    if (length > 0) used = std::min(used + static_cast<size_t>(length), sizeof library.error_text - 1);
+}
+
+void finish_open_error(size_t used) {
+    format_to_buffer(library.error_text + used, sizeof library.error_text - used, ").");
+}
+
+// Opens the library: the first of LIBRARY_FILES present in directory (a file
+// there that cannot be loaded is a failure, never skipped), else each name
+// through the system's search. The open failure's sentence is left in the
+// record's error text.
+void* open_library(char* path, size_t directory_length, size_t capacity) {
+    const int opening =
+        format_to_buffer(library.error_text, sizeof library.error_text, "Unable to load %s (", LIBRARY_DISPLAY_NAME);
+    size_t used = opening > 0 ? static_cast<size_t>(opening) : 0;
+    const bool search = platform_library_search_by_name();
+    for (const char* name : LIBRARY_FILES) {
+        const size_t name_size = strlen(name) + 1;
+        if (directory_length + name_size > capacity) continue;
+        memcpy(path + directory_length, name, name_size);
+        // Without a search by name, the first name is opened beside the program
+        // even when it is missing, so that the failure is the system's own.
+        uint64_t size = 0;
+        const bool present = platform_path_kind(path, size) != PLATFORM_ENTRY_MISSING;
+        if (!present && (search || name != LIBRARY_FILES[0])) continue;
+        void* module = platform_library_open(path);
+        if (module == nullptr) {
+            append_open_error(used, "");
+            finish_open_error(used);
+        }
+        return module;
+    }
+    if (!search) return nullptr;
+    for (size_t index = 0; index < LIBRARY_FILE_COUNT; ++index) {
+        void* module = platform_library_open(LIBRARY_FILES[index]);
+        if (module != nullptr) return module;
+        append_open_error(used, index == 0 ? "" : "; ");
+    }
+    finish_open_error(used);
+    return nullptr;
+}
+
 }  // namespace
 
 bool flac_library_load() {
+    std::lock_guard<std::mutex> lock(library_mutex);
     if (library.attempted) return library.loaded != 0;
     library = FlacLibrary{};
     library.attempted = 1;
@@ -73,17 +134,13 @@ bool flac_library_load() {
     const char* separator = strrchr(path, '\\');
     if (separator == nullptr) separator = strrchr(path, '/');
     const size_t directory_length = separator != nullptr ? static_cast<size_t>(separator - path) + 1 : 0;
-    if (directory_length + sizeof LIBRARY_FILE > sizeof path) {
+    if (directory_length + strlen(LIBRARY_FILES[0]) + 1 > sizeof path) {
         fail_directory();
         return false;
     }
-    memcpy(path + directory_length, LIBRARY_FILE, sizeof LIBRARY_FILE);
 
-    library.module = platform_library_open(path, LIBRARY_FILE);
-    if (library.module == nullptr) {
-        platform_library_open_error(LIBRARY_DISPLAY_NAME, library.error_text, sizeof library.error_text);
-        return false;
-    }
+    library.module = open_library(path, directory_length, sizeof path);
+    if (library.module == nullptr) return false;
     if (!bind_all()) {
         // Forget the entry points bound so far along with the module.
         platform_library_close(library.module);
@@ -104,7 +161,7 @@ bool flac_library_load() {
 bool flac_library_available() { return flac_library_load(); }
 
 const char* flac_library_error_text() {
-    if (!library.attempted) flac_library_load();
+    flac_library_load();
     return library.error_text;
 }
 
@@ -115,8 +172,29 @@ bool flac_library_require(char* error_text, size_t error_capacity) {
 }
 
 void flac_library_unload() {
+    std::lock_guard<std::mutex> lock(library_mutex);
     platform_library_close(library.module);
     library = FlacLibrary{};
+}
+
+bool flac_library_describe(FlacLibraryDescription& description) {
+    description = FlacLibraryDescription{};
+    description.version = "";
+    if (!flac_library_load()) return false;
+    platform_library_file(library.module, description.file, sizeof description.file);
+    // FLAC__VERSION_STRING is a variable holding a pointer to the text.
+    const char* const* version =
+        static_cast<const char* const*>(platform_library_symbol(library.module, "FLAC__VERSION_STRING"));
+    if (version != nullptr && *version != nullptr) description.version = *version;
+    // A libFLAC 1.5 built without threads has the call but refuses any count.
+    if (library.stream_encoder_set_num_threads != nullptr) {
+        FLAC__StreamEncoder* encoder = library.stream_encoder_new();
+        if (encoder != nullptr) {
+            description.encoder_threads = library.stream_encoder_set_num_threads(encoder, 2) == 0;
+            library.stream_encoder_delete(encoder);
+        }
+    }
+    return true;
 }
 
 const FlacLibrary& flac_library_entry_points() { return library; }

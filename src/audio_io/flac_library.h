@@ -57,7 +57,8 @@ struct FlacLibrary {
 };
 
 // Loads libFLAC on the first call; true when all required entry points are bound. Later
-// calls return the cached outcome without trying again.
+// calls return the cached outcome without trying again; calls from several
+// threads at once wait for the one load.
 bool flac_library_load();
 
 // True when libFLAC is loaded with every entry point the program uses; the first
@@ -73,6 +74,17 @@ bool flac_library_require(char* error_text, size_t error_capacity);
 
 // Releases the library so that a later call loads it afresh.
 void flac_library_unload();
+
+// What was loaded, for a version report.
+struct FlacLibraryDescription {
+    char file[1040];       // the library's full path; "" when the system does not tell it
+    const char* version;   // libFLAC's own version text; "" when the library has none
+    bool encoder_threads;  // its encoder runs on more than one thread when asked to
+};
+
+// Loads libFLAC if no attempt was made yet and describes it; false when it is
+// not loaded (flac_library_error_text then says why).
+bool flac_library_describe(FlacLibraryDescription& description);
 
 // The process-wide record; its entry points are usable once flac_library_load
 // has returned true.

@@ -105,7 +105,7 @@ void batch_progress_draw(BatchProgressLine& line) {
     std::string drawn = "\r" + shown;
     if (width < line.last_length) drawn.append(line.last_length - width, ' ');
     line.last_length = width;
-    fwrite(drawn.data(), 1, drawn.size(), stderr);
+    print_to_stream(stderr, "%s", drawn.c_str());
     fflush(stderr);
 }
 
@@ -114,7 +114,7 @@ void batch_progress_clear(BatchProgressLine& line) {
     std::string blank = "\r";
     blank.append(line.last_length, ' ');
     blank += '\r';
-    fwrite(blank.data(), 1, blank.size(), stderr);
+    print_to_stream(stderr, "%s", blank.c_str());
     fflush(stderr);
     line.last_length = 0;
 }

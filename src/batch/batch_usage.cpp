@@ -1,5 +1,6 @@
 #include "batch/batch_usage.h"
 
+#include "audio_io/flac_library.h"
 #include "console/console.h"
 #include "console/version_info.h"
 
@@ -29,7 +30,9 @@ void batch_usage_print(FILE* stream) {
                     "  --all-hdcd     decode: also the tracks whose HDCD is signalling only\n"
                     "  --copy-others  decode: copy every other file (tracks without HDCD, covers, logs)\n"
                     "  --overwrite    decode: replace outputs that exist (else they are left and reported)\n"
+                    "  --format F     decode: the output format F, flac (the default) or wav\n"
                     "  --dry-run      decode: list what would be decoded, copied or left; write nothing\n"
+                    "  --             every argument after it is a PATH, even one that starts with --\n"
                     "\n"
                     "Exit status: 0 when every audio file was read (and, for decode, every output written),\n"
                     "1 when any was not or on an argument error, 130 when cancelled with Ctrl+C.\n");
@@ -37,4 +40,11 @@ void batch_usage_print(FILE* stream) {
 
 void batch_version_print() {
     print_to_stdout("qv-hdcd-batch %s\n", QV_VERSION_TEXT);
+    FlacLibraryDescription flac;
+    if (!flac_library_describe(flac)) {
+        print_to_stdout("libFLAC: unavailable: %s\n", flac_library_error_text());
+        return;
+    }
+    print_to_stdout("libFLAC: %s, version %s, encoder %s threads\n", flac.file[0] != '\0' ? flac.file : "found",
+                    flac.version[0] != '\0' ? flac.version : "unknown", flac.encoder_threads ? "with" : "without");
 }

@@ -1,6 +1,9 @@
 #include "console/console.h"
 
 #include <cstdarg>
+#include <vector>
+
+#include "platform/console_text.h"
 
 namespace {
 
@@ -11,13 +14,32 @@ void before_stream(FILE* stream) {
     if (stream != stdout) fflush(stdout);
 }
 
+// Formats the text whole and hands it to the platform, which shows it in a
+// console as the characters it stands for.
+int write_formatted(FILE* stream, const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    char text[1024];
+    const int length = vsnprintf(text, sizeof text, format, args);
+    bool written = false;
+    if (length >= 0 && static_cast<size_t>(length) < sizeof text) {
+        written = platform_write_text(stream, text, static_cast<size_t>(length));
+    } else if (length >= 0) {
+        std::vector<char> long_text(static_cast<size_t>(length) + 1);
+        vsnprintf(long_text.data(), long_text.size(), format, again);
+        written = platform_write_text(stream, long_text.data(), static_cast<size_t>(length));
+    }
+    va_end(again);
+    return written ? length : -1;
+}
+
 }  // namespace
 
 int print_to_stream(FILE* stream, const char* format, ...) {
     before_stream(stream);
     va_list args;
     va_start(args, format);
-    const int written = vfprintf(stream, format, args);
+    const int written = write_formatted(stream, format, args);
     va_end(args);
     return written;
 }
@@ -25,7 +47,7 @@ int print_to_stream(FILE* stream, const char* format, ...) {
 int print_to_stdout(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const int written = vfprintf(stdout, format, args);
+    const int written = write_formatted(stdout, format, args);
     va_end(args);
     return written;
 }

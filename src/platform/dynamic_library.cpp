@@ -7,7 +7,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <sys/stat.h>
+#include <link.h>
 #include <unistd.h>
 #endif
 
@@ -33,24 +33,34 @@ size_t platform_executable_path(char* buffer, size_t capacity) {
     return static_cast<size_t>(length);
 }
 
-void* platform_library_open(const char* full_path, const char*) {
-    return reinterpret_cast<void*>(LoadLibraryA(full_path));
+bool platform_library_search_by_name() { return false; }
+
+void* platform_library_open(const char* path) {
+    return reinterpret_cast<void*>(LoadLibraryA(path));
 }
 
-void platform_library_open_error(const char* display_name, char* error_text, size_t error_capacity) {
+void platform_library_open_error(char* error_text, size_t error_capacity) {
     const DWORD code = GetLastError();
     char system_text[192] = {};
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system_text,
                                         static_cast<DWORD>(sizeof system_text), nullptr);
     if (length == 0) {
-        snprintf(error_text, error_capacity, "Unable to load %s (Windows error %lu).", display_name,
-                 static_cast<unsigned long>(code));
+        snprintf(error_text, error_capacity, "Windows error %lu", static_cast<unsigned long>(code));
         return;
     }
     trim_system_text(system_text);
-    snprintf(error_text, error_capacity, "Unable to load %s (Windows error %lu: %s).", display_name,
-             static_cast<unsigned long>(code), system_text);
+    snprintf(error_text, error_capacity, "Windows error %lu: %s", static_cast<unsigned long>(code), system_text);
+}
+
+bool platform_library_file(void* library, char* buffer, size_t capacity) {
+    if (capacity == 0) return false;
+    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(library), buffer, static_cast<DWORD>(capacity));
+    if (length == 0 || length >= capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return true;
 }
 
 void* platform_library_symbol(void* library, const char* name) {
@@ -72,19 +82,31 @@ size_t platform_executable_path(char* buffer, size_t capacity) {
     return static_cast<size_t>(length);
 }
 
+bool platform_library_search_by_name() { return true; }
+
 namespace {
 // dlerror's text is consumed by reading it, so the text of a failed open is
 // kept here until it is asked for.
 char last_open_error[512];
+
+// Copies text whole into buffer; false (and an empty buffer) when it does not fit.
+bool copy_whole(const char* text, char* buffer, size_t capacity) {
+    if (capacity == 0) return false;
+    const size_t length = strlen(text);
+    if (length >= capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    memcpy(buffer, text, length + 1);
+    return true;
+}
+
 }  // namespace
 
-void* platform_library_open(const char* full_path, const char* bare_name) {
+void* platform_library_open(const char* path) {
     last_open_error[0] = '\0';
-    struct stat info;
-    const char* target = full_path;
-    if (stat(full_path, &info) != 0) target = bare_name;
     dlerror();
-    void* library = dlopen(target, RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* text = dlerror();
         snprintf(last_open_error, sizeof last_open_error, "%s", text != nullptr ? text : "unknown error");
@@ -92,11 +114,21 @@ void* platform_library_open(const char* full_path, const char* bare_name) {
     return library;
 }
 
-void platform_library_open_error(const char* display_name, char* error_text, size_t error_capacity) {
+void platform_library_open_error(char* error_text, size_t error_capacity) {
     char system_text[sizeof last_open_error];
     memcpy(system_text, last_open_error, sizeof system_text);
     trim_system_text(system_text);
-    snprintf(error_text, error_capacity, "Unable to load %s (%s).", display_name, system_text);
+    snprintf(error_text, error_capacity, "%s", system_text);
+}
+
+bool platform_library_file(void* library, char* buffer, size_t capacity) {
+    // The loader keeps the path it found the file under, also for a bare name.
+    link_map* map = nullptr;
+    if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) {
+        if (capacity > 0) buffer[0] = '\0';
+        return false;
+    }
+    return copy_whole(map->l_name, buffer, capacity);
 }
 
 void* platform_library_symbol(void* library, const char* name) {

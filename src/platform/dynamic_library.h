@@ -8,18 +8,27 @@
 // means it did not fit (the buffer then holds no usable path).
 size_t platform_executable_path(char* buffer, size_t capacity);
 
-// Loads the library file at full_path and returns its handle, or nullptr. Where
-// the platform has a loader search by name (not Windows), a full_path that names
-// no file falls back to loading bare_name through that search; a file that
-// exists but cannot be loaded is a failure, never skipped.
-void* platform_library_open(const char* full_path, const char* bare_name);
+// True where the platform's loader can be asked for a library by its bare file
+// name and searches the system's library folders for it (not Windows, whose
+// search would take any copy on the PATH).
+bool platform_library_search_by_name();
 
-// Describes the failure of the last platform_library_open as one sentence,
-// "Unable to load <display_name> (...).", with the system's own text trimmed of
-// trailing line breaks, spaces and full stops.
-void platform_library_open_error(const char* display_name, char* error_text, size_t error_capacity);
+// Loads the library at path and returns its handle, or nullptr. A bare file
+// name goes through the loader's search; use it only where
+// platform_library_search_by_name is true.
+void* platform_library_open(const char* path);
 
-// Address of an exported function, or nullptr when the library lacks it.
+// Why the last platform_library_open failed, as the system tells it, without
+// trailing line breaks, spaces and full stops: "Windows error %lu: %s" (or
+// "Windows error %lu" when the system has no text) on Windows, the loader's
+// own message elsewhere.
+void platform_library_open_error(char* error_text, size_t error_capacity);
+
+// The full path of the file a loaded library came from; false (and an empty
+// buffer) when it cannot be told or does not fit.
+bool platform_library_file(void* library, char* buffer, size_t capacity);
+
+// Address of an exported function or variable, or nullptr when the library lacks it.
 void* platform_library_symbol(void* library, const char* name);
 
 // Releases a library loaded by platform_library_open; nullptr is ignored.

@@ -10,15 +10,17 @@ namespace {
 
 // Written by hand rather than with a container: a signal handler may look at
 // the slots at any moment, so a slot's text is never freed or moved while it
-// could be read. A slot whose text is too short for a new name gets a new
-// buffer and its old one is left allocated.
+// could be read. A slot whose buffer is too short for a new name gets a larger
+// one, which begins with a pointer to the old one: nothing is freed, and
+// nothing is lost either.
 constexpr int SLOT_COUNT = 256;
+constexpr size_t SMALLEST_BUFFER = 512;
 
 struct Slot {
     std::atomic<int> state;  // 0 free, 1 being filled or emptied, 2 holds a live name
     int folder;              // POSIX: the open folder the name is in
-    char* text;
-    size_t capacity;
+    char* text;              // inside the buffer, after the pointer to the one it replaced
+    size_t capacity;         // bytes of text the buffer holds
 };
 
 Slot slots[SLOT_COUNT];
@@ -38,13 +40,17 @@ int platform_exit_cleanup_add(const OutputFolder& folder, const std::string& nam
         if (!slots[i].state.compare_exchange_strong(expected, 1)) continue;
         Slot& slot = slots[i];
         if (slot.capacity < length + 1) {
-            char* text = static_cast<char*>(malloc(length + 1));
-            if (text == nullptr) {
+            size_t capacity = slot.capacity != 0 ? 2 * slot.capacity : SMALLEST_BUFFER;
+            while (capacity < length + 1) capacity *= 2;
+            void* buffer = malloc(sizeof(char*) + capacity);
+            if (buffer == nullptr) {
                 slot.state.store(0);
                 return -1;
             }
-            slot.text = text;
-            slot.capacity = length + 1;
+            char* previous = slot.text != nullptr ? slot.text - sizeof(char*) : nullptr;
+            memcpy(buffer, &previous, sizeof previous);
+            slot.text = static_cast<char*>(buffer) + sizeof(char*);
+            slot.capacity = capacity;
         }
         memcpy(slot.text, path, length + 1);
         slot.folder = folder.descriptor;

@@ -1,10 +1,13 @@
 """The Windows program as shipped, a file name outside the ANSI code page, and its outputs against the Linux
 program's; the EAC tests name one file in the Windows ways."""
+import fcntl
 import os
+import pty
 import re
 import shutil
 import struct
 import subprocess
+import termios
 import unittest
 
 import numpy as np
@@ -23,6 +26,29 @@ VERSION_STRINGS = {"CompanyName": "Varnel", "FileDescription": "Varnel HDCD Audi
 
 def tool_output(*command):
     return subprocess.run(command, check=True, stdout=subprocess.PIPE).stdout
+
+
+def run_on_terminal(args, program, cwd):
+    """Runs the program with a terminal as its standard streams (wine gives it a console on it); returns the exit
+    status and the text the terminal got, with wine's cursor moves, erasures and carriage returns taken out."""
+    master, slave = pty.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 200, 0, 0))
+    process = subprocess.Popen(harness.RUNNER + [program] + args, cwd=cwd, stdin=slave, stdout=slave, stderr=slave)
+    os.close(slave)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # the terminal closes with the last program on it
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    status = process.wait(timeout=300)
+    shown = re.sub(rb"\x1b\[(\d*)C", lambda match: b" " * int(match.group(1) or 1), shown)
+    shown = re.sub(rb"\x1b\][^\x07]*\x07|\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown)
+    return status, shown.decode("utf-8")
 
 
 @WINDOWS_ONLY
@@ -59,12 +85,22 @@ class WindowsExecutableTest(harness.CliTestCase):
 
     def test_flac_status_without_the_library(self):
         os.makedirs(self.path("alone"))
-        shutil.copyfile(harness.PROGRAM, self.path("alone", "qv-hdcd.exe"))
+        for program in (harness.PROGRAM, harness.BATCH_PROGRAM):
+            shutil.copyfile(program, self.path("alone", os.path.basename(program)))
         result = self.run_program(["--flac-status"], program=self.path("alone", "qv-hdcd.exe"))
         self.assertEqual((result.status, result.stderr), (2, b""), result)
         # 126 is ERROR_MOD_NOT_FOUND; the system's text follows without its line break and full stop.
-        self.assertRegex(result.stdout, rb"^FLAC support: unavailable\nUnable to load libFLAC\.dll "
-                                        rb"\(Windows error 126: [^\r\n]*[^\r\n. ]\)\.\n\Z")
+        unavailable = rb"Unable to load libFLAC\.dll \(Windows error 126: [^\r\n]*[^\r\n. ]\)\."
+        self.assertRegex(result.stdout, rb"^FLAC support: unavailable\n" + unavailable + rb"\n\Z")
+        result = self.run_program(["--version"], program=self.path("alone", "qv-hdcd-batch.exe"))
+        self.assertEqual((result.status, result.stderr), (0, b""), result)
+        self.assertRegex(result.stdout, rb"^qv-hdcd-batch 1\.0\.1\.0\nlibFLAC: unavailable: " + unavailable + rb"\n\Z")
+
+    def test_version_names_the_library_beside_the_program(self):
+        result = self.run_batch(["--version"])
+        folder = os.path.dirname(harness.BATCH_PROGRAM).replace("/", "\\")
+        self.assertOutcome(result, 0, b"qv-hdcd-batch 1.0.1.0\nlibFLAC: Z:%s\\libFLAC.dll, version 1.5.0, "
+                                      b"encoder with threads\n" % folder.encode())
 
 
 class FileNameTest(harness.CliTestCase):
@@ -75,6 +111,23 @@ class FileNameTest(harness.CliTestCase):
         self.assertOutcome(self.run_program(["--quiet", stem + ".wav", stem + " (decoded).wav"]), 0)
         self.assertEqual(harness.read_bytes(self.path(stem + " (decoded).wav")), harness.read_bytes(self.path("ref.wav")))
         self.assertFiles([stem + ".wav", stem + " (decoded).wav", "ref.wav"])
+
+    def test_name_on_the_console_and_redirected(self):
+        """A console shows the name as it is (on Windows the text goes to it as UTF-16); redirected, the name
+        stays UTF-8 bytes."""
+        folder = "Zoë – 日本"
+        os.mkdir(self.path(folder))
+        inputs.make_lle(self, folder + "/01.wav")
+        album = "[HDCD] %s: 1 track (1 hdcd, 0 signalling-only, 0 none, 0 errors)\n" % folder
+        extra = "Unexpected positional argument: %s.wav\n" % folder
+        for program, args, stream, line in ((harness.BATCH_PROGRAM, ["scan", folder], "stdout", album),
+                                            (harness.PROGRAM, ["a.wav", "b.wav", folder + ".wav"], "stderr", extra)):
+            with self.subTest(args[0]):
+                status, shown = run_on_terminal(args, program, self.dir)
+                self.assertEqual(status, 0 if program == harness.BATCH_PROGRAM else 1, shown)
+                self.assertIn(line, shown)
+                redirected = self.run_program(args, program=program)
+                self.assertIn(line.encode(), getattr(redirected, stream).splitlines(keepends=True))
 
     @WINDOWS_ONLY
     def test_names_windows_would_change(self):

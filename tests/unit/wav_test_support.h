@@ -80,7 +80,7 @@ std::vector<int32_t> read_all(Reader& reader, Count (*read)(Reader&, int32_t*, C
 struct TempDir {
     char path[32] = "/tmp/qv-io-test-XXXXXX";
     TempDir() { EXPECT_NE(mkdtemp(path), nullptr); }
-    ~TempDir() { std::system((std::string("rm -rf '") + path + "'").c_str()); }
+    ~TempDir() { EXPECT_EQ(std::system((std::string("rm -rf '") + path + "'").c_str()), 0); }
     std::string file(const std::string& name) const { return std::string(path) + "/" + name; }
 };
 
