@@ -12,7 +12,7 @@ const uint64_t RIFF_HEADER_AFTER_SIZE = 36;  // bytes the RIFF size field counts
 // The output is synced to disk before it takes its name. Asking the system to
 // start writing back every few megabytes keeps that final sync short, instead
 // of leaving the whole file to be written out at the end.
-const uint64_t WRITE_BEHIND_FRAMES = 16 * BLOCK_FRAMES;
+const uint64_t WRITE_BEHIND_FRAMES = 4 * BLOCK_FRAMES;
 
 // Counts the frames a write delivered and now and then starts their writeback.
 uint32_t written(OutputSink& sink, uint32_t frames) {

@@ -490,7 +490,13 @@ bool platform_copy_mode_and_time(const char* source, FILE* stream) {
 }
 
 void platform_stream_write_behind(FILE* stream) {
-    sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Only the end of the file: what lies before it was asked for by earlier calls.
+    const off_t window = 8 << 20;
+    const int descriptor = fileno(stream);
+    const off_t end = lseek(descriptor, 0, SEEK_CUR);
+    if (end <= 0) return;
+    const off_t start = end > window ? end - window : 0;
+    sync_file_range(descriptor, start, end - start, SYNC_FILE_RANGE_WRITE);
 }
 
 bool stream_reaches_disk(FILE* stream) {
