@@ -295,6 +295,7 @@ void decode_mark_output_clashes(std::vector<BatchFile>& files, const DecodePlan&
     std::map<std::string, std::vector<size_t>> claims;
     for (size_t i = 0; i < files.size(); ++i) {
         const BatchFile& file = files[i];
+        if (file.scanned) continue;  // settled by the walk (skipped or unreadable): it writes nothing
         std::vector<std::string> names;
         if (file.audio) names.push_back(output_path(file, plan, true));
         if (plan.copy_others) names.push_back(output_path(file, plan, false));

@@ -307,6 +307,7 @@ bool platform_make_directory(const char* path, char* error_text, size_t error_ca
     struct stat status;
     if (stat(path, &status) == 0 && S_ISDIR(status.st_mode)) return true;
     describe_errno(code, error_text, error_capacity);
+    errno = code;  // the caller tells a full disk by it
     return false;
 }
 

@@ -59,6 +59,7 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
 void platform_folder_close(PlatformFolder& folder);
 
 // Creates the folder at path; true when it exists afterwards as a folder.
+// On failure errno holds the system's error number.
 bool platform_make_directory(const char* path, char* error_text, size_t error_capacity);
 
 // The longest path, in bytes, that the system's file calls take whole.

@@ -90,12 +90,13 @@ bool platform_real_path(const char* path, std::string& real) {
 namespace {
 
 // Whether stat can read the identity of what is at path: 1 yes, 0 nothing is
-// there (a dangling link included), -1 something is there that stat cannot
-// reach (a folder above it without search permission).
+// there (a dangling link included, and a path longer than the system takes,
+// which no call by that path can reach), -1 something is there that stat
+// cannot reach (a folder above it without search permission).
 int identity_state(const char* path) {
     struct stat status;
     if (stat(path, &status) == 0) return 1;
-    return errno == ENOENT || errno == ENOTDIR || errno == ELOOP ? 0 : -1;
+    return errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG ? 0 : -1;
 }
 
 }  // namespace

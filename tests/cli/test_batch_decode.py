@@ -148,6 +148,17 @@ class BatchDecodeTest(harness.CliTestCase):
         self.assertEqual(harness.run(["Music/1 short.wav", reference, "--quiet"], cwd=self.dir).status, 0)
         self.assertEqual(harness.read_bytes(self.path("Out", "1 short.flac")), harness.read_bytes(reference))
         self.assertEqual(sorted(actions(self, "r.json")), ["Music/1 short.wav", "Music/2 long.wav"])
+        # A disk too full to take a new folder stops the run the same way.
+        shutil.rmtree(self.path("Out"))
+        shutil.rmtree(self.path("Music"))
+        for album in ("A", "B", "C"):
+            self.place("short.wav", "Music/%s/1.wav" % album)
+        env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
+        traced = subprocess.run(["strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=mkdir,mkdirat:error=ENOSPC:when=2+",
+                                 harness.BATCH_PROGRAM, "decode", "Music", "--to", "Out", "--jobs", "1"],
+                                cwd=self.dir, capture_output=True, timeout=120, env=env)
+        self.assertEqual(traced.returncode, 1, traced)
+        self.assertEqual(traced.stderr.count(b"disk is full"), 1, traced.stderr)
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "SIGINT is POSIX")
     def test_interrupt_then_rerun_completes(self):
