@@ -96,18 +96,17 @@ int output_file_open(OutputFile& file) {
     }
     for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
         const std::string name = output_file_temporary_name(file.name, file.tag, attempt);
-        // Registered before it exists: a signal in between removes nothing of
-        // anyone's, since the exclusive creation below fails on a taken name.
-        const int slot = platform_exit_cleanup_add(file.folder, name);
         errno = 0;
         const int created = platform_create_exclusive_stream(file.folder, name, file.stream, file.temporary_stamp);
         if (created == CREATE_EXCLUSIVE_DONE) {
+            // Registered only once it is this run's: a name somebody else holds
+            // is never the clean-up's to remove. A signal in the moment between
+            // leaves the temporary file, as SIGKILL would.
             file.temporary = name;
-            file.cleanup_slot = slot;
+            file.cleanup_slot = platform_exit_cleanup_add(file.folder, name);
             return OUTPUT_FILE_OK;
         }
         file.error_number = errno;
-        platform_exit_cleanup_remove(slot);
         if (created == CREATE_EXCLUSIVE_FAILED) return OUTPUT_FILE_FAILED;
     }
     return OUTPUT_FILE_NO_TEMPORARY;
