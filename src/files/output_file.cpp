@@ -69,8 +69,8 @@ int output_file_check(OutputFile& file, const char* target, bool replace, const 
     }
     platform_output_folder_open(file.target, file.folder, file.name);
     file.folder_open = true;
-    file.target_kind = platform_target_kind(file.folder, file.name);
-    switch (file.target_kind) {
+    const int kind = platform_target_kind(file.folder, file.name);
+    switch (kind) {
         case TARGET_MISSING:
             return OUTPUT_FILE_OK;
         case TARGET_FILE:
@@ -81,7 +81,7 @@ int output_file_check(OutputFile& file, const char* target, bool replace, const 
             file.in_place = true;
             return replace ? OUTPUT_FILE_OK : OUTPUT_FILE_EXISTS;
         default:
-            reason = refusal_words(file.target_kind);
+            reason = refusal_words(kind);
             return replace ? OUTPUT_FILE_NOT_A_FILE : OUTPUT_FILE_EXISTS;
     }
 }

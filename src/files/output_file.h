@@ -19,7 +19,6 @@
 #include <string>
 
 #include "platform/output_placement.h"
-#include "platform/owned_file.h"
 
 enum OutputFileStatus {
     OUTPUT_FILE_OK = 0,
@@ -41,7 +40,6 @@ struct OutputFile {
     bool replace;               // an existing file at target may be replaced
     bool in_place;              // a character device, written directly
     bool keep_replaced;         // a replaced file's owner, bits and attributes go to the new one (the default)
-    int32_t target_kind;        // PlatformTargetKind, as last looked at
     FILE* stream;               // open between output_file_open and commit or abandon
     FileStamp temporary_stamp;  // the file this run created at `temporary`
     int cleanup_slot;           // its registration with the exit clean-up

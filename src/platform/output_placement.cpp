@@ -56,6 +56,28 @@ bool final_name(const std::wstring& path, std::wstring& name) {
     return true;
 }
 
+void stamp_handle(HANDLE handle, FileStamp& stamp) {
+    stamp.present = true;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information) == 0) return;  // a device: present, not regular
+    const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    stamp.regular = (information.dwFileAttributes & not_plain) == 0;
+    stamp.volume = information.dwVolumeSerialNumber;
+    stamp.index = join(information.nFileIndexHigh, information.nFileIndexLow);
+}
+
+// What is at path, a link looked at itself. No access rights are asked for,
+// and everything is shared, so that the look disturbs nobody.
+FileStamp stamp_at_path(const std::wstring& wide) {
+    FileStamp stamp{};
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return stamp;
+    stamp_handle(handle, stamp);
+    CloseHandle(handle);
+    return stamp;
+}
+
 // A name the system treats as a character device (NUL, CON): its full form is
 // a "\\.\" device path.
 bool is_character_device(const std::wstring& full) {
@@ -106,13 +128,7 @@ int create_at_path(const char* path, FILE*& stream, FileStamp& stamp) {
         return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? CREATE_EXCLUSIVE_TAKEN
                                                                          : CREATE_EXCLUSIVE_FAILED;
     }
-    BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileInformationByHandle(handle, &information) != 0) {
-        stamp.present = true;
-        stamp.regular = true;
-        stamp.volume = information.dwVolumeSerialNumber;
-        stamp.index = join(information.nFileIndexHigh, information.nFileIndexLow);
-    }
+    stamp_handle(handle, stamp);
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
     if (descriptor < 0) {
         CloseHandle(handle);
@@ -220,13 +236,17 @@ int platform_create_exclusive_stream(const OutputFolder& folder, const std::stri
 }
 
 bool platform_name_holds(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
-    FileStamp now;
-    return platform_file_stamp(platform_output_folder_path(folder, name).c_str(), now) &&
-           file_stamp_same_file(now, stamp);
+    std::wstring wide;
+    return windows_extended_wide_path(platform_output_folder_path(folder, name).c_str(), wide) &&
+           file_stamp_same_file(stamp_at_path(wide), stamp);
 }
 
 void platform_remove_created(const OutputFolder& folder, const std::string& name, const FileStamp& stamp) {
-    platform_remove_stamped(platform_output_folder_path(folder, name).c_str(), stamp);
+    std::wstring wide;
+    if (windows_extended_wide_path(platform_output_folder_path(folder, name).c_str(), wide) &&
+        file_stamp_same_file(stamp_at_path(wide), stamp)) {
+        DeleteFileW(wide.c_str());
+    }
 }
 
 int platform_place_file(const OutputFolder& folder, const std::string& temporary, const std::string& target,

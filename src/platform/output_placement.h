@@ -4,10 +4,28 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "platform/owned_file.h"
+// A file this run created, so that it is removed later, or put in place, only
+// while its name still holds that very file.
+struct FileStamp {
+    bool present;     // something is there
+    bool regular;     // a regular file: not a link, directory, pipe or device
+    uint64_t volume;  // with index: the file's identity on this machine
+    uint64_t index;
+};
+
+// True when both stamps describe the same regular file.
+inline bool file_stamp_same_file(const FileStamp& a, const FileStamp& b) {
+    return a.regular && b.regular && a.volume == b.volume && a.index == b.index;
+}
+
+// The outcomes of creating a file exclusively: TAKEN when anything at all is at
+// the name, a dangling link included, which is never followed; FAILED for any
+// other refusal (a missing or read-only folder, a name the system rejects).
+enum CreateExclusiveResult { CREATE_EXCLUSIVE_DONE = 0, CREATE_EXCLUSIVE_TAKEN = 1, CREATE_EXCLUSIVE_FAILED = 2 };
 
 // The folder an output is written in. On POSIX systems it is held open, so
 // that the look at the output's name, the creation of its temporary file and
