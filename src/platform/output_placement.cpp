@@ -22,6 +22,7 @@ void describe_error(unsigned long code, const char* text, char* failure, size_t 
 #include <fcntl.h>
 #include <io.h>
 
+#include "platform/file_identity.h"
 #include "platform/windows_wide_path.h"
 
 namespace {
@@ -41,19 +42,6 @@ void describe_windows_error(DWORD code, char* failure, size_t failure_capacity) 
 
 uint64_t join(DWORD high, DWORD low) {
     return (static_cast<uint64_t>(high) << 32) | low;
-}
-
-// The name the file at path has on disk, in its own letter case.
-bool final_name(const std::wstring& path, std::wstring& name) {
-    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    wchar_t buffer[32768];
-    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, 32768, 0);
-    CloseHandle(handle);
-    if (length == 0 || length >= 32768) return false;
-    name.assign(buffer, length);
-    return true;
 }
 
 void stamp_handle(HANDLE handle, FileStamp& stamp) {
@@ -192,10 +180,13 @@ int place_paths(const char* temporary, const char* target, bool replace, char* f
         // attributes. It is given the replaced file's own name, so that a
         // target spelt in other letter case keeps the name it had. A target
         // that is not there (or that it cannot take) is moved over as before.
+        // A link there is replaced by the move below, never followed.
         const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+        std::string real;
         std::wstring replaced;
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            final_name(wide_target, replaced) &&
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+            platform_real_path(target, real) && windows_extended_wide_path(real.c_str(), replaced) &&
             ReplaceFileW(replaced.c_str(), wide_temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                          nullptr) != 0) {
             return PLACE_DONE;
