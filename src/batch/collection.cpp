@@ -20,7 +20,7 @@ struct Walk {
 };
 
 void push_entry(Walk& walk, const PlatformFolder& holder, const std::string& name, BatchFile file) {
-    walk.collection->keys.push_back({holder.volume, holder.index, name, walk.argument});
+    walk.collection->keys.push_back({holder.identity, name, walk.argument});
     walk.collection->files.push_back(std::move(file));
 }
 
@@ -108,7 +108,7 @@ void walk_folder(Walk& walk, const std::string& path) {
     char error_text[256] = "";
     if (!platform_folder_list(folder, entries, error_text, sizeof error_text)) {
         // Keyed by its own identity, so that two spellings of it count once.
-        walk.collection->keys.push_back({folder.volume, folder.index, "", walk.argument});
+        walk.collection->keys.push_back({folder.identity, "", walk.argument});
         walk.collection->files.push_back(
             failed_entry(path, walk.relative_start, true, "cannot read the folder", error_text));
         return;
@@ -123,7 +123,7 @@ void walk_folder(Walk& walk, const std::string& path) {
                 continue;
             }
             const bool loop = std::any_of(walk.open.begin(), walk.open.end(), [&](const PlatformFolder& above) {
-                return above.volume == opened.volume && above.index == opened.index;
+                return file_identity_same(above.identity, opened.identity);
             });
             if (loop) {
                 platform_folder_close(opened);
@@ -224,7 +224,7 @@ bool collection_add_path(BatchCollection& collection, const char* path, char* er
     PlatformFolder holder;
     CollectionKey key = {0, 0, text, argument};
     if (platform_folder_open(holder_path.c_str(), holder, reason, sizeof reason)) {
-        key = {holder.volume, holder.index, text.substr(name_start), argument};
+        key = {holder.identity, text.substr(name_start), argument};
         platform_folder_close(holder);
     }
     collection.keys.push_back(key);
@@ -243,8 +243,7 @@ void collection_finish(BatchCollection& collection) {
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         const CollectionKey& x = keys[a];
         const CollectionKey& y = keys[b];
-        if (x.volume != y.volume) return x.volume < y.volume;
-        if (x.index != y.index) return x.index < y.index;
+        if (!file_identity_same(x.folder, y.folder)) return file_identity_before(x.folder, y.folder);
         if (x.name != y.name) return x.name < y.name;
         if (below(a) != below(b)) return below(a) > below(b);
         return x.argument < y.argument;
@@ -255,7 +254,7 @@ void collection_finish(BatchCollection& collection) {
         const CollectionKey& key = keys[order[n]];
         if (n > 0) {
             const CollectionKey& last = keys[order[n - 1]];
-            if (key.volume == last.volume && key.index == last.index && key.name == last.name) continue;
+            if (file_identity_same(key.folder, last.folder) && key.name == last.name) continue;
         }
         kept.push_back(std::move(files[order[n]]));
     }

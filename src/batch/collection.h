@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "batch/batch_file.h"
+#include "platform/file_identity.h"
 
 // Where an entry was found: the identity of the folder that holds it and its
 // name there. One entry reached through two PATHs, or two spellings of one,
 // has one key.
 struct CollectionKey {
-    uint64_t volume;
-    uint64_t index;
+    FileIdentity folder;  // the folder it was found in
     std::string name;
     uint32_t argument;   // which PATH it was found under, in the order given
 };

@@ -7,10 +7,6 @@
 
 namespace {
 
-bool same_identity(const FileIdentity& a, const FileIdentity& b) {
-    return a.volume == b.volume && a.index == b.index;
-}
-
 // The resolved form of the nearest part of path that exists.
 bool nearest_existing_real(const std::string& path, std::string& real) {
     std::string at = path;
@@ -27,7 +23,7 @@ bool nearest_existing_real(const std::string& path, std::string& real) {
 bool path_same_file(const char* path_a, const char* path_b) {
     FileIdentity a;
     FileIdentity b;
-    if (platform_file_identity(path_a, a) && platform_file_identity(path_b, b)) return same_identity(a, b);
+    if (platform_file_identity(path_a, a) && platform_file_identity(path_b, b)) return file_identity_same(a, b);
     return platform_identity_unreadable(path_a, path_b);
 }
 
@@ -46,7 +42,7 @@ bool path_same_target(const char* path_a, const char* path_b) {
         return platform_absolute_path(path_a, full_a) && platform_absolute_path(path_b, full_b) &&
                platform_path_compare_key(full_a) == platform_path_compare_key(full_b);
     }
-    return same_identity(a, b) && platform_path_compare_key(platform_last_component(path_a)) == platform_path_compare_key(platform_last_component(path_b));
+    return file_identity_same(a, b) && platform_path_compare_key(platform_last_component(path_a)) == platform_path_compare_key(platform_last_component(path_b));
 }
 
 bool path_within(const char* folder, const char* path) {
@@ -56,7 +52,7 @@ bool path_within(const char* folder, const char* path) {
     if (!nearest_existing_real(path, at)) return false;
     for (;;) {
         FileIdentity here;
-        if (platform_file_identity(at.c_str(), here) && same_identity(here, outer)) return true;
+        if (platform_file_identity(at.c_str(), here) && file_identity_same(here, outer)) return true;
         std::string up;
         if (!platform_parent_path(at, up)) return false;
         at = up;

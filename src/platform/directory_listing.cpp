@@ -58,8 +58,8 @@ bool open_wide_folder(const std::wstring& wide, PlatformFolder& folder, char* er
         return false;
     }
     folder.wide_path = wide;
-    folder.volume = information.dwVolumeSerialNumber;
-    folder.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    folder.identity.volume = information.dwVolumeSerialNumber;
+    folder.identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     return true;
 }
 
@@ -215,8 +215,8 @@ bool take_open_folder(int descriptor, PlatformFolder& folder, char* error_text, 
         return false;
     }
     folder.descriptor = descriptor;
-    folder.volume = static_cast<uint64_t>(status.st_dev);
-    folder.index = static_cast<uint64_t>(status.st_ino);
+    folder.identity.volume = static_cast<uint64_t>(status.st_dev);
+    folder.identity.index = static_cast<uint64_t>(status.st_ino);
     return true;
 }
 

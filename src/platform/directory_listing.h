@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_identity.h"
+
 enum PlatformEntryKind {
     PLATFORM_ENTRY_MISSING = 0,        // nothing there (or it cannot be inspected)
     PLATFORM_ENTRY_FILE = 1,           // a regular file, or a link to one
@@ -34,8 +36,7 @@ struct PlatformDirectoryEntry {
 struct PlatformFolder {
     int64_t descriptor;       // the open folder (POSIX); -1 when closed
     std::wstring wide_path;   // the folder in the long wide form (Windows)
-    uint64_t volume;          // with index: the folder's identity on this machine
-    uint64_t index;
+    FileIdentity identity;    // the folder's identity on this machine
 };
 
 // What path names, following links (a link the user named is taken for what it

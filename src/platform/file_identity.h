@@ -11,6 +11,15 @@ struct FileIdentity {
     uint64_t index;
 };
 
+inline bool file_identity_same(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
+// An order of identities, for sorting.
+inline bool file_identity_before(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume != b.volume ? a.volume < b.volume : a.index < b.index;
+}
+
 // The identity of what path names, links followed. False when nothing is there
 // or its identity cannot be read.
 bool platform_file_identity(const char* path, FileIdentity& identity);
