@@ -12,6 +12,7 @@ struct BatchAlbum {
     uint32_t tracks;
     uint32_t hdcd;
     uint32_t signalling_only;
+    uint32_t decoded;           // a decoder's output already: counted apart from HDCD
     uint32_t none;
     uint32_t errors;            // tracks that could not be read, and entries of the folder the walk could not read
 };
@@ -23,9 +24,16 @@ struct BatchTotals {
     uint64_t hdcd_albums;
     uint64_t hdcd_tracks;
     uint64_t signalling_only_tracks;
+    uint64_t decoded_tracks;
     uint64_t errors;            // audio files that could not be read, and entries the walk could not read
     uint64_t bytes_read;
     double elapsed_seconds;
+    // An update of an earlier report: entries taken over unread, files read
+    // anew, and entries dropped because their file is gone.
+    bool update;
+    uint64_t reused;
+    uint64_t rescanned;
+    uint64_t dropped;
     bool cancelled;
 };
 

@@ -9,6 +9,7 @@ const char* batch_status_name(int32_t status) {
         case BATCH_STATUS_ERROR: return "error";
         case BATCH_STATUS_OTHER: return "other";
         case BATCH_STATUS_SKIPPED: return "skipped";
+        case BATCH_STATUS_DECODED: return "decoded";
         default: return "none";
     }
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "batch/scan_timeline.h"
+#include "platform/file_identity.h"
 #include "hdcd/hdcd_summary.h"
 
 // The mark in the temporary names of every file the program writes (a decoded
@@ -20,12 +21,21 @@ enum BatchStatus {
     BATCH_STATUS_ERROR = 3,            // could not be read to its end
     BATCH_STATUS_OTHER = 4,            // not an audio file (decode --copy-others copies it)
     BATCH_STATUS_SKIPPED = 5,          // never opened: a pipe, socket, device, dangling link, system file...
+    BATCH_STATUS_DECODED = 6,          // PCM24 that a decoder already wrote: never decoded again
 };
 
 struct BatchFile {
     std::string path;          // as found: the PATH argument, then the names below it (UTF-8)
     size_t relative_start;     // where the part below the PATH argument begins (a file given directly: its name)
     uint64_t file_size;
+    // The modification time as the walk saw it, and the file's identity where
+    // the system gives one: with the path and size they tell whether an entry
+    // of an earlier report still describes the file.
+    int64_t modified_seconds;      // since 1970-01-01 UTC
+    uint32_t modified_nanoseconds;
+    bool modified_known;
+    FileIdentity identity;
+    bool identity_known;
     bool audio;                // taken by its suffix (.wav or .flac, any letter case)
     int32_t input_kind;        // INPUT_KIND_WAV or INPUT_KIND_FLAC
     bool scanned;              // read to its end or failed; false while pending or when abandoned
@@ -39,9 +49,11 @@ struct BatchFile {
     uint32_t bits;             // valid bits per sample
     uint32_t container_bits;
     uint64_t frames;           // frames read
+    bool truncated;            // a WAV whose data ends before its header says
     HdcdSummary summary;
     double first_packet_seconds;  // negative without a valid packet
     ScanTimeline timeline;        // points only for "hdcd" and "signalling-only" PCM16 files
+    bool reused;                  // taken over from an earlier report without reading the file
 
     // Filled by decode.
     bool output_clash;         // another file would write the same output: this one writes nothing
@@ -49,7 +61,7 @@ struct BatchFile {
     std::string output;        // the path written or that would be written; empty when none
 };
 
-// "hdcd", "signalling-only", "none", "error", "other" or "skipped".
+// "hdcd", "signalling-only", "decoded", "none", "error", "other" or "skipped".
 const char* batch_status_name(int32_t status);
 
 // The summary's packet type as a word: "A", "B", "A+B"; null without packets.

@@ -14,6 +14,7 @@
 #include "batch/collection.h"
 #include "batch/file_decode.h"
 #include "batch/file_scan.h"
+#include "batch/report_sequence.h"
 #include "batch/worker_pool.h"
 #include "console/cancellation.h"
 #include "console/console.h"
@@ -34,6 +35,7 @@ struct BatchWork {
     DecodePlan plan;                    // decode only
     std::vector<BatchFile>* files;
     std::vector<size_t> order;          // the files the workers take, by index into files
+    ReportSequence* sequence;
     ScanProgressCounters counters;
     std::atomic<uint64_t> files_done{0};
     std::atomic<size_t> current{0};
@@ -43,6 +45,7 @@ struct BatchWork {
 void work_on_file(void* context, size_t index, int32_t* block) {
     BatchWork& work = *static_cast<BatchWork*>(context);
     const size_t file_index = work.order[index];
+    report_sequence_wait_turn(*work.sequence, file_index);
     work.current.store(file_index, std::memory_order_relaxed);
     BatchFile& file = (*work.files)[file_index];
     const bool decode = work.options->command == BATCH_COMMAND_DECODE;
@@ -56,57 +59,25 @@ void work_on_file(void* context, size_t index, int32_t* block) {
     }
     if (file.scanned && decode) file_decode_run(file, work.plan, decode_state);
     if (file.scanned && file.audio) work.files_done.fetch_add(1, std::memory_order_relaxed);
+    // A file that may share its output name with another is written once the
+    // clashes are settled, after the workers.
+    if (!file.output_clash) report_sequence_ready(*work.sequence, file_index);
 }
 
 void draw_progress(void* context) {
     batch_progress_draw(static_cast<BatchWork*>(context)->progress);
 }
 
-void print_report_failure(const char* path, const char* error_text) {
-    print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, error_text);
-}
-
-struct ReportTarget {
-    const char* path;
-    std::string (*text)(const BatchReport&);
-};
-
-// Writes every report asked for; false after printing what failed.
-bool write_reports(const BatchOptions& options, const BatchReport& report) {
-    const ReportTarget targets[] = {{options.json_path, report_json_text},
-                                    {options.csv_path, report_csv_text},
-                                    {options.html_path, report_html_text}};
-    bool ok = true;
-    for (const ReportTarget& target : targets) {
-        if (target.path == nullptr) continue;
-        char error_text[256] = "";
-        if (!report_file_write(target.path, target.text(report), error_text, sizeof error_text)) {
-            print_report_failure(target.path, error_text);
-            ok = false;
-        }
-    }
-    return ok;
-}
-
-// Each report can be written, is none of the files to be read and is not
-// another report under a second name: checked once the collection is listed,
-// before any file is read. False after the argument error.
-bool probe_reports(const BatchOptions& options, const std::vector<BatchFile>& files) {
-    const char* const paths[] = {options.json_path, options.csv_path, options.html_path};
-    for (size_t i = 0; i < 3; ++i) {
-        const char* path = paths[i];
+// No report is one of the files to be read: checked once the collection is
+// listed, before any file is read. False after the argument error.
+bool reports_apart_from_inputs(const BatchOptions& options, const std::vector<BatchFile>& files) {
+    for (const char* path : {options.json_path, options.csv_path, options.html_path}) {
         if (path == nullptr) continue;
-        char error_text[256] = "";
-        const char* problem = report_file_probe(path, error_text, sizeof error_text) ? nullptr : error_text;
-        for (size_t j = 0; j < i && problem == nullptr; ++j) {
-            if (paths[j] != nullptr && path_same_target(paths[j], path)) problem = "it is also the name of another report";
-        }
         for (const BatchFile& file : files) {
-            if (problem == nullptr && path_same_file(file.path.c_str(), path)) problem = "it is one of the files to be read";
+            if (!path_same_file(file.path.c_str(), path)) continue;
+            report_print_failure(path, "it is one of the files to be read");
+            return false;
         }
-        if (problem == nullptr) continue;
-        print_report_failure(path, problem);
-        return false;
     }
     return true;
 }
@@ -159,7 +130,10 @@ int batch_run(const BatchOptions& options) {
         }
     }
     collection_finish(collection);
-    if (!probe_reports(options, collection.files)) return 1;
+    if (!reports_apart_from_inputs(options, collection.files)) return 1;
+    ReportSet reports{};
+    if (!report_set_open(reports, options.json_path, options.csv_path, options.html_path, decode)) return 1;
+    ReportSetGuard reports_guard{reports};
 
     // Loaded once here, before any worker starts, whenever an input or an
     // output needs it: the workers then only use the bound entry points.
@@ -185,9 +159,18 @@ int batch_run(const BatchOptions& options) {
     work.files = &collection.files;
     work.counters.bytes_done.store(0);
     if (decode) decode_mark_output_clashes(collection.files, work.plan);
+    ReportSequence sequence;
+    // Decode settles clashing output names after the workers: the window
+    // would wait for them.
+    report_sequence_start(sequence, collection.files, reports, decode ? 0 : REPORT_WINDOW_FILES);
+    work.sequence = &sequence;
     for (size_t i = 0; i < collection.files.size(); ++i) {
         BatchFile& file = collection.files[i];
-        if (!file.scanned && (file.audio || (decode && options.copy_others))) work.order.push_back(i);
+        if (!file.scanned && (file.audio || (decode && options.copy_others))) {
+            work.order.push_back(i);
+        } else {
+            report_sequence_mark(sequence, i);
+        }
         // What the walk left alone is neither decoded nor copied.
         if (decode && file.action.empty() && file.status == BATCH_STATUS_SKIPPED) {
             file.action = std::string("skipped: ") + file.skip_reason;
@@ -254,8 +237,8 @@ int batch_run(const BatchOptions& options) {
         batch_print_totals(totals);
         if (decode) batch_print_actions(actions, options.output_dir, options.dry_run);
     }
-    const BatchReport report = {&collection.files, &albums, &totals, decode};
-    const bool reports_written = write_reports(options, report);
+    report_sequence_finish(sequence);
+    const bool reports_written = report_set_finish(reports, albums, totals);
     if (totals.cancelled) return EXIT_CANCELLED;
     const bool all_done = totals.errors == 0 && actions.failed == 0 && !disk_full.load();
     return all_done && reports_written ? 0 : 1;

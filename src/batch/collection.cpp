@@ -61,6 +61,8 @@ BatchFile file_entry(std::string path, size_t relative_start, uint64_t size) {
     } else if (path_has_suffix(file.path.c_str(), ".wav")) {
         file.audio = true;
         file.input_kind = INPUT_KIND_WAV;
+    } else {
+        file.status = BATCH_STATUS_OTHER;
     }
     return file;
 }
@@ -268,7 +270,7 @@ void collection_finish(BatchCollection& collection) {
         if (file.audio) {
             collection.audio_files += 1;
             collection.audio_bytes += file.file_size;
-        } else if (file.status == BATCH_STATUS_NONE) {
+        } else if (file.status == BATCH_STATUS_OTHER) {
             collection.other_files += 1;
         }
     }

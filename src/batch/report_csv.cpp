@@ -8,6 +8,7 @@
 
 #include "batch/batch_report.h"
 #include "batch/name_text.h"
+#include "batch/report_format.h"
 #include "console/console.h"
 
 namespace {
@@ -44,62 +45,74 @@ const char* const HEADER[] = {
     "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode", "peak_extend_mode_name",
     "valid_packets", "packet_errors", "peak_extend_packets",
     "transient_filter_packets", "max_gain_code", "left_packets", "right_packets", "timer_expirations",
-    "stereo_mismatch_samples", "first_packet_seconds",
+    "stereo_mismatch_samples", "first_packet_seconds", "size", "modified", "truncated",
 };
+
+void write_line(FILE* stream, std::string& line) {
+    line += "\r\n";
+    fwrite(line.data(), 1, line.size(), stream);
+}
 
 }  // namespace
 
-std::string report_csv_text(const BatchReport& report) {
-    std::string text;
+void report_csv_begin(CsvReport& report, FILE* stream, bool with_actions) {
+    report.stream = stream;
+    report.with_actions = with_actions;
     std::string line;
     for (const char* name : HEADER) append_field(line, name);
-    if (report.with_actions) {
+    if (with_actions) {
         append_field(line, "action");
         append_field(line, "output");
     }
-    text += line + "\r\n";
-    for (const BatchFile& file : *report.files) {
-        if (!batch_file_reported(file, report.with_actions)) continue;
-        const HdcdSummary& s = file.summary;
-        line.clear();
-        append_field(line, file.path);
-        append_field(line, file.container != nullptr ? file.container : "");
-        append_number(line, file.sample_rate);
-        append_number(line, file.bits);
-        append_number(line, file.frames);
-        append_decimal(line, batch_file_seconds(file), 3);
-        append_field(line, batch_status_name(file.status));
-        append_field(line, file.status == BATCH_STATUS_ERROR ? file.error : "");
-        append_field(line, file.status == BATCH_STATUS_SKIPPED ? file.skip_reason : "");
-        append_number(line, s.hdcd_found);
-        char position[16];
-        format_to_buffer(position, sizeof position, "%d", static_cast<int>(s.bit_position));
-        append_field(line, position);
-        append_number(line, s.packet_type);
-        const char* packet_type_name = batch_packet_type_name(s.packet_type);
-        append_field(line, packet_type_name != nullptr ? packet_type_name : "");
-        append_number(line, s.peak_extend_mode);
-        append_field(line, batch_peak_extend_mode_name(s.peak_extend_mode));
-        append_number(line, s.valid_packets);
-        append_number(line, s.packet_errors);
-        append_number(line, s.peak_extend_packets);
-        append_number(line, s.transient_filter_packets);
-        append_number(line, s.max_gain_code);
-        append_number(line, s.left_packets);
-        append_number(line, s.right_packets);
-        append_number(line, s.timer_expirations);
-        append_number(line, s.stereo_mismatch_samples);
-        if (file.first_packet_seconds < 0) {
-            append_field(line, "");
-        } else {
-            append_decimal(line, file.first_packet_seconds, 6);
-        }
-        if (report.with_actions) {
-            append_field(line, file.action);
-            append_field(line, file.output);
-        }
-        text += line + "\r\n";
+    write_line(stream, line);
+}
+
+void report_csv_file(CsvReport& report, const BatchFile& file) {
+    if (!batch_file_reported(file, report.with_actions)) return;
+    const HdcdSummary& s = file.summary;
+    std::string line;
+    append_field(line, file.path);
+    append_field(line, file.container != nullptr ? file.container : "");
+    append_number(line, file.sample_rate);
+    append_number(line, file.bits);
+    append_number(line, file.frames);
+    append_decimal(line, batch_file_seconds(file), 3);
+    append_field(line, batch_status_name(file.status));
+    append_field(line, file.status == BATCH_STATUS_ERROR ? file.error : "");
+    append_field(line, file.status == BATCH_STATUS_SKIPPED ? file.skip_reason : "");
+    append_number(line, s.hdcd_found);
+    char position[16];
+    format_to_buffer(position, sizeof position, "%d", static_cast<int>(s.bit_position));
+    append_field(line, position);
+    append_number(line, s.packet_type);
+    const char* packet_type_name = batch_packet_type_name(s.packet_type);
+    append_field(line, packet_type_name != nullptr ? packet_type_name : "");
+    append_number(line, s.peak_extend_mode);
+    append_field(line, batch_peak_extend_mode_name(s.peak_extend_mode));
+    append_number(line, s.valid_packets);
+    append_number(line, s.packet_errors);
+    append_number(line, s.peak_extend_packets);
+    append_number(line, s.transient_filter_packets);
+    append_number(line, s.max_gain_code);
+    append_number(line, s.left_packets);
+    append_number(line, s.right_packets);
+    append_number(line, s.timer_expirations);
+    append_number(line, s.stereo_mismatch_samples);
+    if (file.first_packet_seconds < 0) {
+        append_field(line, "");
+    } else {
+        append_decimal(line, file.first_packet_seconds, 6);
     }
-    if (report.totals->cancelled) text += "# cancelled\r\n";
-    return text;
+    append_number(line, file.file_size);
+    append_field(line, report_modified_text(file));
+    append_field(line, file.truncated ? "1" : "0");
+    if (report.with_actions) {
+        append_field(line, file.action);
+        append_field(line, file.output);
+    }
+    write_line(report.stream, line);
+}
+
+void report_csv_end(CsvReport& report, const BatchTotals& totals) {
+    if (totals.cancelled) fputs("# cancelled\r\n", report.stream);
 }

@@ -1,10 +1,10 @@
-#include "batch/batch_report.h"
-
 #include <cerrno>
 #include <cstring>
 
+#include "batch/batch_report.h"
 #include "console/console.h"
 #include "files/output_file.h"
+#include "files/path_identity.h"
 
 namespace {
 
@@ -14,6 +14,10 @@ void describe_errno(char* error_text, size_t error_capacity, int code) {
 
 // Looks at the target and starts its temporary file; false with the reason.
 bool start_report(OutputFile& output, const char* target, char* error_text, size_t error_capacity) {
+    if (target[0] == '\0') {
+        format_to_buffer(error_text, error_capacity, "the name is empty");
+        return false;
+    }
     std::string reason;
     const int status = output_file_check(output, target, true, BATCH_TEMPORARY_TAG, reason);
     if (status != OUTPUT_FILE_OK) {
@@ -34,26 +38,67 @@ bool start_report(OutputFile& output, const char* target, char* error_text, size
 
 }  // namespace
 
-bool report_file_probe(const char* target, char* error_text, size_t error_capacity) {
-    if (target[0] == '\0') {
-        format_to_buffer(error_text, error_capacity, "the name is empty");
-        return false;
+void report_print_failure(const char* path, const char* reason) {
+    print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, reason);
+}
+
+bool report_set_open(ReportSet& reports, const char* json, const char* csv, const char* html, bool with_actions) {
+    reports.targets[REPORT_JSON] = json;
+    reports.targets[REPORT_CSV] = csv;
+    reports.targets[REPORT_HTML] = html;
+    reports.with_actions = with_actions;
+    for (int i = 0; i < REPORT_FORMATS; ++i) {
+        const char* target = reports.targets[i];
+        if (target == nullptr) continue;
+        char error_text[256] = "";
+        bool ok = start_report(reports.outputs[i], target, error_text, sizeof error_text);
+        for (int j = 0; j < i && ok; ++j) {
+            if (reports.targets[j] != nullptr && path_same_target(reports.targets[j], target)) {
+                format_to_buffer(error_text, sizeof error_text, "it is also the name of another report");
+                ok = false;
+            }
+        }
+        if (!ok) {
+            report_print_failure(target, error_text);
+            report_set_abandon(reports);
+            return false;
+        }
     }
-    OutputFile output{};
-    const bool ok = start_report(output, target, error_text, error_capacity);
-    output_file_abandon(output);
+    if (json != nullptr) report_json_begin(reports.json, reports.outputs[REPORT_JSON].stream, with_actions);
+    if (csv != nullptr) report_csv_begin(reports.csv, reports.outputs[REPORT_CSV].stream, with_actions);
+    if (html != nullptr) report_html_begin(reports.html, reports.outputs[REPORT_HTML].stream, with_actions);
+    return true;
+}
+
+void report_set_file(ReportSet& reports, const BatchFile& file) {
+    if (reports.targets[REPORT_JSON] != nullptr) report_json_file(reports.json, file);
+    if (reports.targets[REPORT_CSV] != nullptr) report_csv_file(reports.csv, file);
+    if (reports.targets[REPORT_HTML] != nullptr) report_html_file(reports.html, file);
+}
+
+bool report_set_finish(ReportSet& reports, const std::vector<BatchAlbum>& albums, const BatchTotals& totals) {
+    if (reports.targets[REPORT_JSON] != nullptr) report_json_end(reports.json, albums, totals);
+    if (reports.targets[REPORT_CSV] != nullptr) report_csv_end(reports.csv, totals);
+    if (reports.targets[REPORT_HTML] != nullptr) report_html_end(reports.html, albums, totals);
+    bool ok = true;
+    for (int i = 0; i < REPORT_FORMATS; ++i) {
+        if (reports.targets[i] == nullptr) continue;
+        char error_text[256] = "";
+        OutputFile& output = reports.outputs[i];
+        const int status = output_file_commit(output, error_text, sizeof error_text);
+        if (status == OUTPUT_FILE_FAILED) describe_errno(error_text, sizeof error_text, output.error_number);
+        if (status != OUTPUT_FILE_OK) {
+            report_print_failure(reports.targets[i], error_text);
+            ok = false;
+        }
+        reports.targets[i] = nullptr;
+    }
     return ok;
 }
 
-bool report_file_write(const char* target, const std::string& text, char* error_text, size_t error_capacity) {
-    OutputFile output{};
-    OutputFileGuard guard{output};
-    if (!start_report(output, target, error_text, error_capacity)) return false;
-    if (fwrite(text.data(), 1, text.size(), output.stream) != text.size()) {
-        describe_errno(error_text, error_capacity, errno);
-        return false;
+void report_set_abandon(ReportSet& reports) {
+    for (int i = 0; i < REPORT_FORMATS; ++i) {
+        output_file_abandon(reports.outputs[i]);
+        reports.targets[i] = nullptr;
     }
-    const int status = output_file_commit(output, error_text, error_capacity);
-    if (status == OUTPUT_FILE_FAILED) describe_errno(error_text, error_capacity, output.error_number);
-    return status == OUTPUT_FILE_OK;
 }

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "batch/batch_console.h"
-#include "batch/batch_report.h"
+#include "batch/report_html.h"
 #include "batch/name_text.h"
 #include "console/console.h"
 #include "console/version_info.h"
@@ -119,7 +119,7 @@ std::vector<Column> fold_columns(const ScanTimeline& timeline) {
         const TimelinePoint& p = timeline.points[i];
         c.gain_left = std::max<int>(c.gain_left, p.gain_left);
         c.gain_right = std::max<int>(c.gain_right, p.gain_right);
-        c.peak_extend = std::max<double>(c.peak_extend, p.peak_extend_share);
+        c.peak_extend = std::max<double>(c.peak_extend, timeline_share(p.peak_extend_share));
         c.transient_filter = c.transient_filter || p.transient_filter != 0;
         c.packet_errors += p.packet_errors;
         c.timer_lapses += p.timer_lapses;
@@ -132,7 +132,7 @@ int column_x(size_t index, size_t count) {
 }
 
 int gain_y(int gain) {
-    const double db = std::min(gain / 256.0, GAIN_FLOOR_DB);
+    const double db = std::min(gain / 100.0, GAIN_FLOOR_DB);
     return GAIN_TOP + static_cast<int>(db / GAIN_FLOOR_DB * (GAIN_BOTTOM - GAIN_TOP) + 0.5);
 }
 
@@ -194,7 +194,7 @@ void append_timeline_svg(std::string& out, const BatchFile& file) {
     append_format(svg, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>",
                   PLOT_LEFT, GAIN_TOP, PLOT_WIDTH, GAIN_BOTTOM - GAIN_TOP);
     for (int db = 0; db <= 8; db += 2) {
-        const int y = gain_y(db * 256);
+        const int y = gain_y(db * 100);
         append_format(svg,
                       "<path d=\"M%d %dH%d\" stroke=\"#ddd\"/><text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s%d dB</text>",
                       PLOT_LEFT, y, PLOT_RIGHT, PLOT_LEFT - 4, y + 4, db == 0 ? "" : "-", db);
@@ -312,89 +312,105 @@ void append_albums(std::string& out, const std::vector<BatchAlbum>& albums) {
     out += "</tbody></table>";
 }
 
-void append_tracks(std::string& out, const std::vector<BatchFile>& files) {
-    bool any = false;
-    for (const BatchFile& file : files) {
-        if (!file.audio || !file.scanned || file.status != BATCH_STATUS_HDCD) continue;
-        if (!any) out += "<h2>What HDCD does on each HDCD track</h2>";
-        any = true;
-        const HdcdSummary& s = file.summary;
-        out += "<div class=\"track\"><h3>";
-        escape_into(out, file.path);
-        append_format(out, "</h3><p>%s, %s, packet type %s, Peak Extend %s, largest gain change %.1f dB, "
-                      "%u valid packets, %u packet errors, %u timer lapses, Transient Filter %s</p>",
-                      minutes_seconds(batch_file_seconds(file)).c_str(), file.container,
-                      packet_type_name(s.packet_type), peak_extend_name(s.peak_extend_mode),
-                      gain_change_db(s.max_gain_code), s.valid_packets, s.packet_errors,
-                      s.timer_expirations, s.transient_filter_packets != 0 ? "signalled" : "not signalled");
-        if (file.timeline.points.empty()) {
-            out += "<p>(no timeline: the decoder follows PCM16 input only)</p>";
-        } else {
-            append_timeline_svg(out, file);
-        }
-        out += "</div>";
+void append_track(std::string& out, const BatchFile& file) {
+    if (!file.audio || !file.scanned || file.status != BATCH_STATUS_HDCD) return;
+    const HdcdSummary& s = file.summary;
+    out += "<div class=\"track\"><h3>";
+    escape_into(out, file.path);
+    append_format(out, "</h3><p>%s, %s, packet type %s, Peak Extend %s, largest gain change %.1f dB, "
+                  "%u valid packets, %u packet errors, %u timer lapses, Transient Filter %s</p>",
+                  minutes_seconds(batch_file_seconds(file)).c_str(), file.container,
+                  packet_type_name(s.packet_type), peak_extend_name(s.peak_extend_mode),
+                  gain_change_db(s.max_gain_code), s.valid_packets, s.packet_errors,
+                  s.timer_expirations, s.transient_filter_packets != 0 ? "signalled" : "not signalled");
+    if (file.timeline.points.empty()) {
+        out += "<p>(no timeline: the decoder follows PCM16 input only)</p>";
+    } else {
+        append_timeline_svg(out, file);
     }
+    out += "</div>";
 }
 
-void append_files(std::string& out, const BatchReport& report) {
+void append_files_head(std::string& out, bool with_actions) {
     out += "<h2>Files</h2><table class=\"sortable\" id=\"files\"><thead><tr><th>File</th><th>Status</th>"
            "<th>Format</th><th>Length</th><th>Bit</th><th>Valid packets</th><th>Packet errors</th>"
            "<th>Peak Extend</th><th>Largest gain change</th>";
-    if (report.with_actions) out += "<th>Action</th><th>Output</th>";
+    if (with_actions) out += "<th>Action</th><th>Output</th>";
     out += "</tr></thead><tbody>";
-    for (const BatchFile& file : *report.files) {
-        if (!batch_file_reported(file, report.with_actions)) continue;
-        const HdcdSummary& s = file.summary;
-        out += "<tr><td>";
-        escape_into(out, file.path);
-        append_format(out, "</td><td class=\"%s\">%s", status_class(file.status), batch_status_name(file.status));
-        if (file.status == BATCH_STATUS_ERROR) {
-            out += ": ";
-            escape_into(out, file.error);
-        }
-        if (file.status == BATCH_STATUS_SKIPPED) {
-            out += ": ";
-            escape_into(out, file.skip_reason);
-        }
-        out += "</td><td>";
-        if (file.container != nullptr) {
-            append_format(out, "%s %u Hz %u-bit", file.container, file.sample_rate, file.bits);
-        }
-        append_format(out, "</td><td class=\"n\">%s</td><td class=\"n\">%d</td><td class=\"n\">%u</td>"
-                      "<td class=\"n\">%u</td><td>%s</td><td class=\"n\">%.1f dB</td>",
-                      minutes_seconds(batch_file_seconds(file)).c_str(), static_cast<int>(s.bit_position),
-                      s.valid_packets, s.packet_errors, s.hdcd_found ? peak_extend_name(s.peak_extend_mode) : "",
-                      gain_change_db(s.max_gain_code));
-        if (report.with_actions) {
-            out += "<td>";
-            escape_into(out, file.action);
-            out += "</td><td>";
-            escape_into(out, file.output);
-            out += "</td>";
-        }
-        out += "</tr>";
+}
+
+void append_file_row(std::string& out, const BatchFile& file, bool with_actions) {
+    const HdcdSummary& s = file.summary;
+    out += "<tr><td>";
+    escape_into(out, file.path);
+    append_format(out, "</td><td class=\"%s\">%s", status_class(file.status), batch_status_name(file.status));
+    if (file.status == BATCH_STATUS_ERROR) {
+        out += ": ";
+        escape_into(out, file.error);
     }
-    out += "</tbody></table>";
+    if (file.status == BATCH_STATUS_SKIPPED) {
+        out += ": ";
+        escape_into(out, file.skip_reason);
+    }
+    out += "</td><td>";
+    if (file.container != nullptr) {
+        append_format(out, "%s %u Hz %u-bit", file.container, file.sample_rate, file.bits);
+    }
+    append_format(out, "</td><td class=\"n\">%s</td><td class=\"n\">%d</td><td class=\"n\">%u</td>"
+                  "<td class=\"n\">%u</td><td>%s</td><td class=\"n\">%.1f dB</td>",
+                  minutes_seconds(batch_file_seconds(file)).c_str(), static_cast<int>(s.bit_position),
+                  s.valid_packets, s.packet_errors, s.hdcd_found ? peak_extend_name(s.peak_extend_mode) : "",
+                  gain_change_db(s.max_gain_code));
+    if (with_actions) {
+        out += "<td>";
+        escape_into(out, file.action);
+        out += "</td><td>";
+        escape_into(out, file.output);
+        out += "</td>";
+    }
+    out += "</tr>";
+}
+
+void write_text(FILE* stream, const std::string& text) {
+    fwrite(text.data(), 1, text.size(), stream);
 }
 
 }  // namespace
 
-std::string report_html_text(const BatchReport& report) {
+void report_html_begin(HtmlReport& report, FILE* stream, bool with_actions) {
+    report.stream = stream;
+    report.with_actions = with_actions;
+    report.tracks.clear();
+    report.rows.clear();
+}
+
+void report_html_file(HtmlReport& report, const BatchFile& file) {
+    if (!batch_file_reported(file, report.with_actions)) return;
+    append_track(report.tracks, file);
+    append_file_row(report.rows, file, report.with_actions);
+}
+
+void report_html_end(HtmlReport& report, const std::vector<BatchAlbum>& albums, const BatchTotals& totals) {
     std::string out;
     out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>HDCD report</title><style>";
     out += STYLE;
     out += "</style></head><body><h1>HDCD report</h1>";
     append_format(out, "<p>qv-hdcd-batch %s</p>", QV_VERSION_TEXT);
-    if (report.totals->cancelled) {
+    if (totals.cancelled) {
         out += "<p class=\"cancelled\">Cancelled: this report covers only the files finished before the run "
                "was stopped.</p>";
     }
-    append_totals(out, *report.totals);
-    append_albums(out, *report.albums);
-    append_tracks(out, *report.files);
-    append_files(out, report);
-    out += "<script>";
+    append_totals(out, totals);
+    append_albums(out, albums);
+    if (!report.tracks.empty()) out += "<h2>What HDCD does on each HDCD track</h2>";
+    write_text(report.stream, out);
+    write_text(report.stream, report.tracks);
+    out.clear();
+    append_files_head(out, report.with_actions);
+    write_text(report.stream, out);
+    write_text(report.stream, report.rows);
+    out = "</tbody></table><script>";
     out += SCRIPT;
     out += "</script></body></html>\n";
-    return out;
+    write_text(report.stream, out);
 }

@@ -1,5 +1,7 @@
 #include "batch/scan_timeline.h"
 
+#include <cmath>
+
 namespace {
 
 // The gain is read every this many frames of the file (and at the end of each
@@ -24,10 +26,17 @@ void open_point(TimelineBuilder& builder) {
     const HdcdDecoder& d = builder.decoder;
     builder.point_frames = 0;
     builder.open = TimelinePoint{};
+    builder.open_gain_left = 0;
+    builder.open_gain_right = 0;
     builder.peak_expanded_before = d.peak_expanded_samples;
     builder.transient_filter_before = transient_filter_samples(d);
     builder.packet_errors_before = channel_errors(d);
     builder.timer_lapses_before = channel_lapses(d);
+}
+
+// A decoder gain (1/256 dB) in hundredths of a dB, rounded as the report rounds.
+uint16_t centi_db(uint16_t gain) {
+    return static_cast<uint16_t>(std::round(static_cast<double>(gain) * 100.0 / 256.0));
 }
 
 uint32_t clamp32(uint64_t value) {
@@ -43,7 +52,7 @@ void halve_resolution(ScanTimeline& timeline) {
         TimelinePoint merged;
         merged.gain_left = a.gain_left > b.gain_left ? a.gain_left : b.gain_left;
         merged.gain_right = a.gain_right > b.gain_right ? a.gain_right : b.gain_right;
-        merged.peak_extend_share = (a.peak_extend_share + b.peak_extend_share) / 2.0f;
+        merged.peak_extend_share = static_cast<uint16_t>((a.peak_extend_share + b.peak_extend_share + 1) / 2);
         merged.transient_filter = a.transient_filter | b.transient_filter;
         merged.packet_errors = clamp32(static_cast<uint64_t>(a.packet_errors) + b.packet_errors);
         merged.timer_lapses = clamp32(static_cast<uint64_t>(a.timer_lapses) + b.timer_lapses);
@@ -55,9 +64,8 @@ void halve_resolution(ScanTimeline& timeline) {
 
 void read_gain(TimelineBuilder& builder) {
     const HdcdDecoder& d = builder.decoder;
-    TimelinePoint& point = builder.open;
-    if (d.gain_left > point.gain_left) point.gain_left = static_cast<uint16_t>(d.gain_left);
-    if (d.gain_right > point.gain_right) point.gain_right = static_cast<uint16_t>(d.gain_right);
+    if (d.gain_left > builder.open_gain_left) builder.open_gain_left = static_cast<uint16_t>(d.gain_left);
+    if (d.gain_right > builder.open_gain_right) builder.open_gain_right = static_cast<uint16_t>(d.gain_right);
 }
 
 void close_point(TimelineBuilder& builder, bool more_to_come) {
@@ -71,10 +79,13 @@ void close_point(TimelineBuilder& builder, bool more_to_come) {
     const HdcdDecoder& d = builder.decoder;
     TimelinePoint& point = builder.open;
     const uint64_t samples = 2 * builder.point_frames;
-    point.peak_extend_share =
+    const float share =
         samples == 0 ? 0.0f
                      : static_cast<float>(static_cast<double>(d.peak_expanded_samples - builder.peak_expanded_before) /
                                           static_cast<double>(samples));
+    point.peak_extend_share = static_cast<uint16_t>(std::round(static_cast<double>(share) * 10000.0));
+    point.gain_left = centi_db(builder.open_gain_left);
+    point.gain_right = centi_db(builder.open_gain_right);
     point.transient_filter = transient_filter_samples(d) != builder.transient_filter_before ? 1 : 0;
     point.packet_errors = clamp32(channel_errors(d) - builder.packet_errors_before);
     point.timer_lapses = clamp32(channel_lapses(d) - builder.timer_lapses_before);
@@ -140,5 +151,9 @@ double scan_timeline_point_seconds(const ScanTimeline& timeline, uint32_t sample
 }
 
 double timeline_gain_db(uint16_t gain) {
-    return gain == 0 ? 0.0 : -static_cast<double>(gain) / 256.0;
+    return gain == 0 ? 0.0 : -static_cast<double>(gain) / 100.0;
+}
+
+double timeline_share(uint16_t share) {
+    return static_cast<double>(share) / 10000.0;
 }

@@ -12,10 +12,12 @@
 constexpr uint32_t TIMELINE_POINTS_PER_SECOND = 10;
 constexpr uint32_t TIMELINE_MAX_POINTS = 4000;
 
+// The values are kept at the resolution the JSON report gives them, so that a
+// timeline read back from a report is the one the scan made.
 struct TimelinePoint {
-    uint16_t gain_left;        // lowest applied gain in the interval, in 1/256 dB below unity
+    uint16_t gain_left;        // lowest applied gain in the interval, in hundredths of a dB below unity
     uint16_t gain_right;
-    float peak_extend_share;   // of the interval's samples, those Peak Extend expanded (0 to 1)
+    uint16_t peak_extend_share;  // of the interval's samples, those Peak Extend expanded, in 1/10000
     uint8_t transient_filter;  // 1 when Transient Filter was in force somewhere in the interval
     uint32_t packet_errors;
     uint32_t timer_lapses;
@@ -31,6 +33,8 @@ struct TimelineBuilder {
     ScanTimeline* timeline;
     uint64_t point_frames;     // frames already in the open point
     TimelinePoint open;
+    uint16_t open_gain_left;   // the open point's lowest gains so far, in the decoder's 1/256 dB
+    uint16_t open_gain_right;
     // The decoder's running counts when the open point began.
     uint64_t peak_expanded_before;
     uint64_t transient_filter_before;
@@ -53,6 +57,8 @@ void timeline_builder_follow(TimelineBuilder& builder, const int32_t* samples, u
 // Closes the last, partly filled point.
 void timeline_builder_finish(TimelineBuilder& builder);
 
-// Start of a point in seconds, and a gain in dB (0 or negative).
+// Start of a point in seconds, and a gain in dB (0 or negative); a share as a
+// fraction (0 to 1).
 double scan_timeline_point_seconds(const ScanTimeline& timeline, uint32_t sample_rate, size_t index);
 double timeline_gain_db(uint16_t gain);
+double timeline_share(uint16_t share);
