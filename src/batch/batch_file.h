@@ -74,6 +74,12 @@ const char* batch_peak_extend_mode_name(uint32_t peak_extend_mode);
 // none), or for a folder that could not be read the folder itself.
 std::string batch_file_folder(const BatchFile& file);
 
+// The collection's order, album by album: by the bytes of the folder part,
+// then of the name. Every report lists its entries in this order, so that an
+// album's tracks stand together.
+bool batch_file_before(const BatchFile& a, const BatchFile& b);
+bool batch_path_before(const std::string& a, bool a_folder, const std::string& b, bool b_folder);
+
 // True for the entries the reports list: audio files that were read (or failed),
 // entries of the walk that failed or were skipped for a reason of their own,
 // and with actions also the other files decode did something with.

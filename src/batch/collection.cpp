@@ -260,7 +260,7 @@ void collection_finish(BatchCollection& collection) {
         }
         kept.push_back(std::move(files[order[n]]));
     }
-    std::sort(kept.begin(), kept.end(), [](const BatchFile& a, const BatchFile& b) { return a.path < b.path; });
+    std::sort(kept.begin(), kept.end(), batch_file_before);
     files = std::move(kept);
     collection.keys.clear();
     collection.audio_files = 0;

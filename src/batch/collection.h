@@ -24,7 +24,7 @@ struct CollectionKey {
 };
 
 struct BatchCollection {
-    std::vector<BatchFile> files;  // sorted by the bytes of their paths, each entry once
+    std::vector<BatchFile> files;  // in album order (batch_file_before), each entry once
     std::vector<CollectionKey> keys;  // beside files until collection_finish
     uint64_t audio_files;
     uint64_t audio_bytes;
