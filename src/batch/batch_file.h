@@ -40,7 +40,7 @@ struct BatchFile {
     int32_t input_kind;        // INPUT_KIND_WAV or INPUT_KIND_FLAC
     bool scanned;              // read to its end or failed; false while pending or when abandoned
     bool folder;               // a folder whose entries could not be read: an error of its own album
-    const char* skip_reason;   // BATCH_STATUS_SKIPPED: why ("named pipe", "macOS resource file", ...)
+    std::string skip_reason;   // BATCH_STATUS_SKIPPED: why ("named pipe", "macOS resource file", ...)
 
     int32_t status;            // BatchStatus
     std::string error;         // the reader's message for BATCH_STATUS_ERROR

@@ -58,10 +58,13 @@ bool batch_options_parse(int argc, char** argv, int32_t command, BatchOptions& o
         if (std::strcmp(argument, "--csv") == 0) value_target = &options.csv_path;
         if (std::strcmp(argument, "--json") == 0) value_target = &options.json_path;
         if (std::strcmp(argument, "--html") == 0) value_target = &options.html_path;
+        if (command == BATCH_COMMAND_SCAN && std::strcmp(argument, "--update") == 0) {
+            value_target = &options.update_path;
+        }
         const char* format = nullptr;
         if (decode && std::strcmp(argument, "--to") == 0) value_target = &options.output_dir;
         if (decode && std::strcmp(argument, "--format") == 0) value_target = &format;
-        const bool is_jobs = std::strcmp(argument, "--jobs") == 0;
+        const bool is_jobs = command != BATCH_COMMAND_REPORT && std::strcmp(argument, "--jobs") == 0;
         if (value_target == nullptr && !is_jobs) return argument_error("unknown option %s", argument);
         if (i + 1 >= argc) return argument_error("%s needs a value", argument);
         const char* value = argv[++i];
@@ -79,7 +82,10 @@ bool batch_options_parse(int argc, char** argv, int32_t command, BatchOptions& o
             options.output_format = std::strcmp(format, "wav") == 0 ? OUTPUT_KIND_WAV : OUTPUT_KIND_FLAC;
         }
     }
-    if (options.paths.empty()) return argument_error("%s", "no PATH given");
+    if (options.paths.empty()) {
+        return argument_error("%s", command == BATCH_COMMAND_REPORT ? "no REPORT.json given" : "no PATH given");
+    }
+    if (options.update_path != nullptr && options.json_path == nullptr) options.json_path = options.update_path;
     if (decode && options.output_dir == nullptr) return argument_error("%s", "decode needs --to DIR");
     return true;
 }

@@ -14,7 +14,9 @@
 #include "batch/collection.h"
 #include "batch/file_decode.h"
 #include "batch/file_scan.h"
+#include "batch/report_messages.h"
 #include "batch/report_sequence.h"
+#include "batch/report_update.h"
 #include "batch/worker_pool.h"
 #include "console/cancellation.h"
 #include "console/console.h"
@@ -131,6 +133,10 @@ int batch_run(const BatchOptions& options) {
     }
     collection_finish(collection);
     if (!reports_apart_from_inputs(options, collection.files)) return 1;
+    ReportUpdate update{};
+    if (options.update_path != nullptr && !report_update_plan(update, options.update_path, collection.files)) {
+        return 1;
+    }
     ReportSet reports{};
     if (!report_set_open(reports, options.json_path, options.csv_path, options.html_path, decode)) return 1;
     ReportSetGuard reports_guard{reports};
@@ -164,6 +170,10 @@ int batch_run(const BatchOptions& options) {
     // would wait for them.
     report_sequence_start(sequence, collection.files, reports, decode ? 0 : REPORT_WINDOW_FILES);
     work.sequence = &sequence;
+    if (update.open) {
+        sequence.fill = report_update_fill;
+        sequence.fill_context = &update;
+    }
     for (size_t i = 0; i < collection.files.size(); ++i) {
         BatchFile& file = collection.files[i];
         if (!file.scanned && (file.audio || (decode && options.copy_others))) {
@@ -237,7 +247,19 @@ int batch_run(const BatchOptions& options) {
         batch_print_totals(totals);
         if (decode) batch_print_actions(actions, options.output_dir, options.dry_run);
     }
+    if (options.update_path != nullptr) {
+        totals.update = true;
+        totals.reused = update.reused;
+        totals.rescanned = totals.files - update.reused;
+        totals.dropped = update.dropped;
+    }
     report_sequence_finish(sequence);
+    // Closed before the reports are put in place: the updated report may
+    // replace the one read, which Windows does not allow while it is open.
+    report_update_close(update);
+    if (options.update_path != nullptr && !options.quiet) {
+        report_print_update_counts(options.json_path, totals.reused, totals.rescanned, totals.dropped);
+    }
     const bool reports_written = report_set_finish(reports, albums, totals);
     if (totals.cancelled) return EXIT_CANCELLED;
     const bool all_done = totals.errors == 0 && actions.failed == 0 && !disk_full.load();

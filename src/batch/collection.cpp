@@ -52,9 +52,14 @@ bool system_file(const std::string& name, bool hidden_system) {
     return hidden_system;
 }
 
-BatchFile file_entry(std::string path, size_t relative_start, uint64_t size) {
+BatchFile file_entry(std::string path, size_t relative_start, uint64_t size, const PlatformEntryStamp& stamp) {
     BatchFile file = found_entry(std::move(path), relative_start);
     file.file_size = size;
+    file.modified_seconds = stamp.modified_seconds;
+    file.modified_nanoseconds = stamp.modified_nanoseconds;
+    file.modified_known = stamp.modified_known;
+    file.identity = stamp.identity;
+    file.identity_known = stamp.identity_known;
     if (has_flac_suffix(file.path.c_str())) {
         file.audio = true;
         file.input_kind = INPUT_KIND_FLAC;
@@ -146,7 +151,7 @@ void walk_folder(Walk& walk, const std::string& path) {
             // macOS keeps a resource file "._NAME" beside NAME on disks of other systems.
             push_entry(walk, folder, entry.name, skipped_entry(child, walk.relative_start, "macOS resource file"));
         } else {
-            BatchFile file = file_entry(child, walk.relative_start, entry.size);
+            BatchFile file = file_entry(child, walk.relative_start, entry.size, entry.stamp);
             if (!file.audio && system_file(entry.name, entry.hidden_system)) {
                 file = skipped_entry(child, walk.relative_start, "hidden system file");
             } else if (file.audio && child.size() > platform_longest_path()) {
@@ -191,7 +196,8 @@ std::string tidy_path(const std::string& path) {
 
 bool collection_add_path(BatchCollection& collection, const char* path, char* error_text, size_t error_capacity) {
     uint64_t size = 0;
-    const int32_t kind = platform_path_kind(path, size);
+    PlatformEntryStamp stamp;
+    const int32_t kind = platform_path_kind_stamp(path, size, stamp);
     if (kind == PLATFORM_ENTRY_MISSING) {
         format_to_buffer(error_text, error_capacity, "No such file or folder: %s", path);
         return false;
@@ -230,7 +236,7 @@ bool collection_add_path(BatchCollection& collection, const char* path, char* er
         platform_folder_close(holder);
     }
     collection.keys.push_back(key);
-    collection.files.push_back(file_entry(text, name_start, size));
+    collection.files.push_back(file_entry(text, name_start, size, stamp));
     return true;
 }
 

@@ -95,3 +95,45 @@ std::string name_hex_bytes(const std::string& name) {
     }
     return text;
 }
+
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string name_from_report_text(const std::string& text) {
+    const bool backslash_in_names = platform_path_separator() != '\\';
+    std::string name;
+    name.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && hex_digit(text[i + 2]) >= 0 &&
+            hex_digit(text[i + 3]) >= 0) {
+            name += static_cast<char>(hex_digit(text[i + 2]) * 16 + hex_digit(text[i + 3]));
+            i += 3;
+        } else if (backslash_in_names && text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+            name += '\\';
+            i += 1;
+        } else {
+            name += text[i];
+        }
+    }
+    return name;
+}
+
+bool name_from_hex_bytes(const std::string& hex, std::string& name) {
+    if (hex.size() % 2 != 0) return false;
+    name.clear();
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = hex_digit(hex[i]);
+        const int low = hex_digit(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        name += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}

@@ -12,6 +12,12 @@
 // differ give texts that differ.
 std::string name_report_text(const std::string& name);
 
+// The name a report text stands for: name_report_text undone.
+std::string name_from_report_text(const std::string& text);
+
+// The bytes a hex text (name_hex_bytes) stands for; false when it is not one.
+bool name_from_hex_bytes(const std::string& hex, std::string& name);
+
 // True when name_report_text gives back the name unchanged.
 bool name_report_text_exact(const std::string& name);
 

@@ -77,6 +77,7 @@ Json file_json(const BatchFile& file, bool with_actions) {
     json["path"] = name_report_text(file.path);
     // The exact bytes wherever the text had to escape any.
     json["path_bytes"] = name_report_text_exact(file.path) ? Json(nullptr) : Json(name_hex_bytes(file.path));
+    json["folder"] = file.folder;
     json["size"] = file.file_size;
     const std::string modified = report_modified_text(file);
     json["modified"] = modified.empty() ? Json(nullptr) : Json(modified);
@@ -90,7 +91,7 @@ Json file_json(const BatchFile& file, bool with_actions) {
     json["status"] = batch_status_name(file.status);
     json["truncated"] = file.truncated;
     json["error"] = file.status == BATCH_STATUS_ERROR ? Json(name_report_text(file.error)) : Json(nullptr);
-    json["skip_reason"] = file.status == BATCH_STATUS_SKIPPED ? text_or_null(file.skip_reason) : Json(nullptr);
+    json["skip_reason"] = file.status == BATCH_STATUS_SKIPPED ? Json(file.skip_reason) : Json(nullptr);
     if (audio_fields) {
         json["hdcd_found"] = s.hdcd_found;
         json["bit_position"] = s.bit_position;
@@ -128,6 +129,7 @@ void report_json_begin(JsonReport& report, FILE* stream, bool with_actions) {
     head["tool"] = REPORT_TOOL_NAME;
     head["version"] = QV_VERSION_TEXT;
     head["format"] = REPORT_FORMAT_NUMBER;
+    head["command"] = with_actions ? "decode" : "scan";
     std::string text = dump(head);
     text.pop_back();  // the closing brace: the lists follow
     text += ",\"files\":[\n";

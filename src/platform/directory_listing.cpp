@@ -24,10 +24,26 @@ void describe_error(DWORD code, char* error_text, size_t error_capacity) {
              text.empty() ? "" : ": ", text.c_str());
 }
 
+// FILETIME counts 100 ns steps since 1601-01-01 UTC.
+void stamp_from_filetime(const FILETIME& time, PlatformEntryStamp& stamp) {
+    const uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    constexpr int64_t EPOCH_DIFFERENCE_SECONDS = 11644473600LL;
+    stamp.modified_seconds = static_cast<int64_t>(ticks / 10000000ULL) - EPOCH_DIFFERENCE_SECONDS;
+    stamp.modified_nanoseconds = static_cast<uint32_t>(ticks % 10000000ULL) * 100u;
+    stamp.modified_known = true;
+    stamp.identity_known = false;
+}
+
 }  // namespace
 
 int32_t platform_path_kind(const char* path, uint64_t& size) {
+    PlatformEntryStamp stamp;
+    return platform_path_kind_stamp(path, size, stamp);
+}
+
+int32_t platform_path_kind_stamp(const char* path, uint64_t& size, PlatformEntryStamp& stamp) {
     size = 0;
+    stamp = PlatformEntryStamp{};
     std::wstring wide;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!windows_extended_wide_path(path, wide) || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
@@ -36,6 +52,7 @@ int32_t platform_path_kind(const char* path, uint64_t& size) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return PLATFORM_ENTRY_DIRECTORY;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return PLATFORM_ENTRY_DEVICE;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp_from_filetime(data.ftLastWriteTime, stamp);
     return PLATFORM_ENTRY_FILE;
 }
 
@@ -112,6 +129,7 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
         PlatformDirectoryEntry entry;
         windows_utf8_text(found.cFileName, entry.name);
         entry.size = 0;
+        entry.stamp = PlatformEntryStamp{};
         const DWORD attributes = found.dwFileAttributes;
         entry.hidden_system = (attributes & FILE_ATTRIBUTE_HIDDEN) && (attributes & FILE_ATTRIBUTE_SYSTEM);
         WIN32_FILE_ATTRIBUTE_DATA target;
@@ -124,6 +142,7 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
         } else if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             entry.kind = PLATFORM_ENTRY_FILE;
             entry.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            stamp_from_filetime(found.ftLastWriteTime, entry.stamp);
         } else if (GetFileAttributesExW(child_path(folder.wide_path, found.cFileName).c_str(), GetFileExInfoStandard,
                                         &target)) {
             // A link to a file is read like the file.
@@ -131,6 +150,7 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
                                                                               : PLATFORM_ENTRY_FILE;
             if (entry.kind == PLATFORM_ENTRY_FILE) {
                 entry.size = (static_cast<uint64_t>(target.nFileSizeHigh) << 32) | target.nFileSizeLow;
+                stamp_from_filetime(target.ftLastWriteTime, entry.stamp);
             }
         } else {
             entry.kind = PLATFORM_ENTRY_DANGLING_LINK;
@@ -203,6 +223,15 @@ int32_t kind_of(const struct stat& status) {
     return PLATFORM_ENTRY_OTHER;
 }
 
+void stamp_from_stat(const struct stat& status, PlatformEntryStamp& stamp) {
+    stamp.modified_seconds = static_cast<int64_t>(status.st_mtim.tv_sec);
+    stamp.modified_nanoseconds = static_cast<uint32_t>(status.st_mtim.tv_nsec);
+    stamp.modified_known = true;
+    stamp.identity.volume = static_cast<uint64_t>(status.st_dev);
+    stamp.identity.index = static_cast<uint64_t>(status.st_ino);
+    stamp.identity_known = true;
+}
+
 bool take_open_folder(int descriptor, PlatformFolder& folder, char* error_text, size_t error_capacity) {
     if (descriptor < 0) {
         describe_errno(errno, error_text, error_capacity);
@@ -223,11 +252,20 @@ bool take_open_folder(int descriptor, PlatformFolder& folder, char* error_text, 
 }  // namespace
 
 int32_t platform_path_kind(const char* path, uint64_t& size) {
+    PlatformEntryStamp stamp;
+    return platform_path_kind_stamp(path, size, stamp);
+}
+
+int32_t platform_path_kind_stamp(const char* path, uint64_t& size, PlatformEntryStamp& stamp) {
     size = 0;
+    stamp = PlatformEntryStamp{};
     struct stat status;
     if (stat(path, &status) != 0) return PLATFORM_ENTRY_MISSING;
     const int32_t kind = kind_of(status);
-    if (kind == PLATFORM_ENTRY_FILE) size = static_cast<uint64_t>(status.st_size);
+    if (kind == PLATFORM_ENTRY_FILE) {
+        size = static_cast<uint64_t>(status.st_size);
+        stamp_from_stat(status, stamp);
+    }
     return kind;
 }
 
@@ -268,6 +306,7 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
         PlatformDirectoryEntry entry;
         entry.name = item->d_name;
         entry.size = 0;
+        entry.stamp = PlatformEntryStamp{};
         entry.hidden_system = false;
         struct stat status;
         if (fstatat(at, item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -284,7 +323,10 @@ bool platform_folder_list(const PlatformFolder& folder, std::vector<PlatformDire
             entry.kind = kind_of(status);
             if (entry.kind == PLATFORM_ENTRY_DIRECTORY) entry.kind = PLATFORM_ENTRY_FOLDER_LINK;
         }
-        if (entry.kind == PLATFORM_ENTRY_FILE) entry.size = static_cast<uint64_t>(status.st_size);
+        if (entry.kind == PLATFORM_ENTRY_FILE) {
+            entry.size = static_cast<uint64_t>(status.st_size);
+            stamp_from_stat(status, entry.stamp);
+        }
         entries.push_back(entry);
     }
     const int code = errno;

@@ -22,10 +22,21 @@ enum PlatformEntryKind {
     PLATFORM_ENTRY_UNREADABLE = 9,     // listings only: the entry could not be inspected (error says why)
 };
 
+// When a file was last changed, and what it is where the system tells that
+// cheaply: with the size they tell whether a file changed since a report.
+struct PlatformEntryStamp {
+    int64_t modified_seconds;     // since 1970-01-01 UTC
+    uint32_t modified_nanoseconds;
+    bool modified_known;
+    FileIdentity identity;
+    bool identity_known;          // POSIX: device and inode; a Windows listing gives none
+};
+
 struct PlatformDirectoryEntry {
     std::string name;
     int32_t kind;
     uint64_t size;        // bytes of a file, else 0
+    PlatformEntryStamp stamp;  // of a file
     bool hidden_system;   // marked both hidden and system (Windows)
     std::string error;    // PLATFORM_ENTRY_UNREADABLE: the system's reason
 };
@@ -42,6 +53,8 @@ struct PlatformFolder {
 // What path names, following links (a link the user named is taken for what it
 // points at). size receives a file's length.
 int32_t platform_path_kind(const char* path, uint64_t& size);
+// The same, with a file's stamp.
+int32_t platform_path_kind_stamp(const char* path, uint64_t& size, PlatformEntryStamp& stamp);
 
 // Opens the folder at path (following a link the user named). False with the
 // system's reason when it is not a folder or cannot be opened.

@@ -23,8 +23,8 @@ import harness
 import hdcd_inputs as inputs
 
 BATCH = harness.BATCH_PROGRAM
-FILE_FIELDS = ["path", "path_bytes", "container", "sample_rate", "bits", "frames", "seconds", "status", "error",
-               "skip_reason", "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode",
+FILE_FIELDS = ["path", "path_bytes", "folder", "size", "modified", "identity", "container", "sample_rate", "bits",
+               "frames", "seconds", "status", "truncated", "error", "skip_reason", "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode",
                "peak_extend_mode_name", "valid_packets", "packet_errors",
                "peak_extend_packets", "transient_filter_packets", "max_gain_code", "left_packets", "right_packets",
                "timer_expirations", "stereo_mismatch_samples", "first_packet_seconds", "timeline"]
@@ -45,6 +45,25 @@ VERDICTS = {"Disc 1": "HDCD", "Disc 2 \u00fcn\u00ef": "HDCD signalling only", "D
 # The words of the reports against the numbers and the texts of `qv-hdcd --scan`.
 PACKET_TYPES = {(0, None): "None", (1, "A"): "A", (2, "B"): "B", (3, "A+B"): "Mixed A/B"}
 PEAK_EXTEND = {(0, "never"): "Never", (1, "intermittent"): "Intermittent", (2, "always"): "Permanent"}
+
+
+def listed(document):
+    """The entries of a JSON report but the other (non-audio) files, which only the JSON lists."""
+    return [entry for entry in document["files"] if entry["status"] != "other"]
+
+
+def album_order(path):
+    folder, _, name = path.encode().rpartition(b"/" if harness.SEP == "/" else b"\\")
+    return folder, name
+
+
+def series(timeline, key):
+    """A timeline series rebuilt point by point from its runs of [time, value]."""
+    values, runs = [], timeline[key]
+    for n, (start, value) in enumerate(runs):
+        end = round(runs[n + 1][0] / timeline["seconds_per_point"]) if n + 1 < len(runs) else timeline["points"]
+        values += [value] * (end - round(start / timeline["seconds_per_point"]))
+    return values
 
 
 def scan_report(entry):
@@ -130,11 +149,14 @@ class BatchScanTest(harness.CliTestCase):
     def test_collection_reports_and_jobs(self):
         result, document, reports = self.scan(2, "two")
         sep = harness.SEP
-        files = {entry["path"].replace(sep, "/"): entry for entry in document["files"]}
+        files = {entry["path"].replace(sep, "/"): entry for entry in listed(document)}
         self.assertEqual(sorted(files), sorted("Music/" + name for name in COLLECTION))
         self.assertEqual([e["path"] for e in document["files"]],
-                         sorted((e["path"] for e in document["files"]), key=lambda p: p.encode()))
-        self.assertEqual((document["tool"], document["version"], document["cancelled"]), ("qv-hdcd-batch", "1.0.1.0", False))
+                         sorted((e["path"] for e in document["files"]), key=album_order))
+        self.assertEqual([(e["path"], e["size"]) for e in document["files"] if e["status"] == "other"],
+                         [("Music%sDisc 3%scover.jpg" % (sep, sep), 23)])
+        self.assertEqual((document["tool"], document["version"], document["format"], document["cancelled"]),
+                         ("qv-hdcd-batch", "1.0.1.0", 2, False))
 
         for name, (status, container, bits, position) in COLLECTION.items():
             entry = files["Music/" + name]
@@ -160,9 +182,11 @@ class BatchScanTest(harness.CliTestCase):
                                  (0.1, 10 if "signalling" in name else 100))
                 self.assertAlmostEqual(entry["first_packet_seconds"], 304 / 44100, places=5)
                 expected_gains = {0.0} if status == "signalling-only" else {0.0, -2.0, -4.0}
-                self.assertEqual(set(timeline["gain_left_db"]), expected_gains)
+                gains = series(timeline, "gain_left_db")
+                self.assertEqual((set(gains), len(gains)), (expected_gains, timeline["points"]))
                 self.assertEqual(timeline["gain_right_db"], timeline["gain_left_db"])
-                self.assertEqual(sum(timeline["packet_errors"]) + sum(timeline["timer_lapses"]), 0)
+                self.assertEqual(timeline["packet_errors"] + timeline["timer_lapses"], [[0, 0], [0, 0]])
+                self.assertEqual(os.stat(self.path(entry["path"])).st_size, entry["size"])
 
         albums = {a["path"].replace(sep, "/"): a for a in document["albums"]}
         self.assertEqual({path: a["verdict"] for path, a in albums.items()},
@@ -175,8 +199,8 @@ class BatchScanTest(harness.CliTestCase):
 
         with open(reports[1], newline="", encoding="utf-8") as handle:
             rows = list(csv.DictReader(handle))
-        self.assertEqual([row["path"] for row in rows], [e["path"] for e in document["files"]])
-        for row, entry in zip(rows, document["files"]):
+        self.assertEqual([row["path"] for row in rows], [e["path"] for e in listed(document)])
+        for row, entry in zip(rows, listed(document)):
             self.assertEqual((row["status"], row["error"], int(row["valid_packets"]), int(row["bit_position"]),
                               row["packet_type_name"], row["peak_extend_mode_name"]),
                              (entry["status"], entry["error"] or "", entry["valid_packets"], entry["bit_position"],
@@ -245,11 +269,12 @@ class BatchScanTest(harness.CliTestCase):
         # Long files of silence (sparse, so they cost no disk), read one at a time.
         header = bytearray(inputs.wav_bytes([]))
         header[40:44] = (0xFFFFFFF0).to_bytes(4, "little")
+        os.mkdir(self.path("zz"))
         for n in range(3):
-            with open(self.path("zz%d.wav" % n), "wb") as handle:
+            with open(self.path("zz/zz%d.wav" % n), "wb") as handle:
                 handle.write(header)
                 handle.truncate(0xFFFFFFF0 + len(header))
-        process = subprocess.Popen(harness.RUNNER + [BATCH, "scan", "Music", "zz0.wav", "zz1.wav", "zz2.wav",
+        process = subprocess.Popen(harness.RUNNER + [BATCH, "scan", "Music", "zz/zz0.wav", "zz/zz1.wav", "zz/zz2.wav",
                                                      "--jobs", "1", "--json", "r.json", "--csv", "r.csv",
                                                      "--html", "r.html"],
                                    cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -275,7 +300,7 @@ class BatchScanTest(harness.CliTestCase):
         self.assertEqual(process.returncode, 130, stderr)
         document = harness.read_json(self.path("r.json"))
         self.assertTrue(document["cancelled"])
-        self.assertEqual(sorted(e["path"] for e in document["files"]), sorted("Music/" + n for n in COLLECTION))
+        self.assertEqual(sorted(e["path"] for e in listed(document)), sorted("Music/" + n for n in COLLECTION))
         self.assertIn(b"Cancelled", harness.read_bytes(self.path("r.html")))
         self.assertTrue(harness.read_bytes(self.path("r.csv")).endswith(b"\r\n# cancelled\r\n"))
         self.assertEqual([n for n in os.listdir(self.dir) if "qv-hdcd-batch" in n], [])
@@ -382,7 +407,7 @@ class BatchWalkTest(harness.CliTestCase):
                 self.assertEqual(result.status, status, result)
                 document = harness.read_json(self.path("r.json"))
                 found = {}
-                for entry in document["files"]:
+                for entry in listed(document):
                     path = entry["path"].replace(harness.SEP, "/")
                     if "/deep/" in path:  # by depth: the names are too long to write here
                         path = "deep%d" % (len(path.split("/")) - 3)
@@ -398,7 +423,7 @@ class BatchWalkTest(harness.CliTestCase):
                 self.assertEqual((counts["files"], counts["skipped"], counts["errors"], counts["albums"]), totals)
                 with open(self.path("r.csv"), newline="", encoding="utf-8") as handle:  # valid UTF-8
                     self.assertEqual([row["path"] for row in csv.DictReader(handle)],
-                                     [entry["path"] for entry in document["files"]])
+                                     [entry["path"] for entry in listed(document)])
                 for entry in document["files"]:  # the exact bytes of a name the text had to escape
                     if entry["path_bytes"] is not None:
                         self.assertTrue(os.path.lexists(os.path.join(self.dir.encode(),
