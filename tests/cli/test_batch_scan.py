@@ -5,6 +5,7 @@ import csv
 import fcntl
 import os
 import pty
+import re
 import shutil
 import signal
 import socket
@@ -222,6 +223,61 @@ class BatchScanTest(harness.CliTestCase):
         self.assertEqual(without_elapsed(one_job), without_elapsed(document))
         self.assertEqual(harness.read_bytes(one_reports[1]), harness.read_bytes(reports[1]))
         self.assertEqual(sorted(n for n in os.listdir(self.dir) if "qv-hdcd-batch" in n), [])
+
+    def reports(self, prefix, command):
+        """Runs command with the three reports named prefix.*; their texts with the timings left out."""
+        names = [prefix + suffix for suffix in (".json", ".csv", ".html")]
+        result = self.run_batch(command + ["--json", names[0], "--csv", names[1], "--html", names[2]])
+        document = without_elapsed(harness.read_json(self.path(names[0])))
+        document.pop("updated")
+        page = re.sub(rb" in [0-9.]+ s", b"", harness.read_bytes(self.path(names[2])))
+        return result, (document, harness.read_bytes(self.path(names[1])), page)
+
+    def test_update_and_merge_write_what_one_scan_writes(self):
+        _, whole = self.reports("whole", ["scan", "Music"])
+        # Halves scanned apart (one file in both), then merged: the later report's entry is kept.
+        self.run_batch(["scan", "Music/Disc 1", "Music/Disc 2 \u00fcn\u00ef", "--json", "a.json"])
+        self.run_batch(["scan", "Music/Disc 3", "Music/Disc 4", "Music/Disc 1/01 lle.wav", "--json", "b.json"])
+        result, merged = self.reports("m", ["report", "a.json", "b.json"])
+        self.assertEqual(result.status, 0, result)
+        self.assertIn(b"Note: 1 file is in more than one report", result.stderr)
+        self.assertEqual(merged, whole)
+
+        # Add an album, touch a file (same size, new time), remove one; then update against a full scan.
+        shutil.copytree(self.path("Music", "Disc 1"), self.path("Music", "Disc 5"))
+        os.utime(self.path("Music", "Disc 4", "plain.wav"), ns=(1, 10**18))
+        os.remove(self.path("Music", "Disc 1", "03 UPPER.FLAC"))
+        shutil.copyfile(self.path("whole.json"), self.path("u.json"))
+        result, updated = self.reports("u", ["scan", "Music", "--update", "u.json"])
+        self.assertEqual(harness.read_json(self.path("u.json"))["updated"], {"reused": 5, "scanned": 6, "dropped": 1})
+        self.assertEqual(updated, self.reports("full", ["scan", "Music"])[1])
+
+        # An unchanged file is not read again: garbage of its size and time keeps its entry.
+        wav = self.path("Music", "Disc 1", "01 lle.wav")
+        stamp = os.stat(wav)
+        with open(wav, "r+b") as handle:
+            handle.write(b"\0" * 64)
+        os.utime(wav, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
+        self.assertEqual(self.reports("u", ["scan", "Music", "--update", "u.json"])[1], updated)
+
+        # Reports that are not this program's, damaged or of another format.
+        text = harness.read_bytes(self.path("u.json"))
+        for name, content, status, message in [
+                ("r.csv", harness.read_bytes(self.path("u.csv")), 1, b"it is not a JSON report of qv-hdcd-batch"),
+                ("cut.json", text[:len(text) // 2], 1, b"it is damaged (line "),
+                ("swapped.json", b"\n".join(text.split(b"\n")[:1] + text.split(b"\n")[2:3] +
+                                             text.split(b"\n")[1:2] + text.split(b"\n")[3:]), 1,
+                 b"the entries are out of order"),
+                ("old.json", text.replace(b'"format":2', b'"format":1', 1), 0,
+                 b"whose reports this version does not read; every file is read again")]:
+            with self.subTest(name):
+                inputs.write_file(self, name, content)
+                merge = self.run_batch(["report", name, "--json", "out.json"])
+                self.assertEqual((merge.status, os.path.exists(self.path("out.json"))), (1, False), merge)
+                self.assertIn(message if status else b"whose reports this version does not read", merge.stderr)
+                update = self.run_batch(["scan", "Music", "--update", name, "--quiet"])
+                self.assertIn(message, update.stderr)
+                self.assertEqual(harness.read_bytes(self.path(name)) == content, status == 1)
 
     def test_argument_errors(self):
         cases = [(["scan"], b"Error: no PATH given\n"),
