@@ -135,6 +135,11 @@ void batch_print_errors(const std::vector<BatchFile>& files) {
             print_to_stream(stderr, "Error: %s: %s\n", name_console_text(file.path).c_str(),
                             reason_text(file.error).c_str());
         }
+        if (file.scanned && file.truncated && !file.reused) {
+            print_to_stream(stderr, "Warning: %s: the data ends before the header says (%llu of %llu bytes).\n",
+                            name_console_text(file.path).c_str(), static_cast<unsigned long long>(file.data_present),
+                            static_cast<unsigned long long>(file.data_declared));
+        }
     }
 }
 

@@ -40,7 +40,8 @@ void format_duration(char* buffer, size_t size, double seconds);
 // with "N decoded," before the none when the album has a decoder's output.
 void batch_print_albums(const std::vector<BatchAlbum>& albums);
 
-// The errors, one line each on stderr: "Error: path: message".
+// The errors, one line each on stderr: "Error: path: message"; and a warning
+// for each WAV read in this run whose data ends before its header says.
 void batch_print_errors(const std::vector<BatchFile>& files);
 
 // The totals line on stdout; "N decoded tracks" only when there are any.

@@ -171,6 +171,7 @@ void no_summary(HdcdSummary& summary) {
 
 void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counters, ScanOutput* output) {
     file.frames = 0;
+    file.truncated = false;
     file.first_packet_seconds = -1.0;
     file.timeline = ScanTimeline{};
     no_summary(file.summary);
@@ -224,6 +225,11 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
         file.error = input_source_failure_text(source);
         file.timeline = ScanTimeline{};
         return;
+    }
+    if (input_source_data_short(source)) {
+        file.truncated = true;
+        file.data_present = source.wav.data_present;
+        file.data_declared = source.wav.info.data_size;
     }
     hdcd_scanner_summary(scanner, file.summary);
     file.status = status_from_scan(scanner, file.summary, file.bits);
