@@ -54,6 +54,10 @@ bool input_source_failed(const InputSource& source) {
     return source.kind == INPUT_KIND_FLAC ? source.flac.error != 0 : source.wav.read_error != 0;
 }
 
+bool input_source_data_short(const InputSource& source) {
+    return source.kind == INPUT_KIND_WAV && source.wav.data_short != 0;
+}
+
 const char* input_source_failure_text(const InputSource& source) {
     return source.kind == INPUT_KIND_FLAC ? FLAC_DECODE_ERROR_TEXT : INPUT_READ_ERROR_TEXT;
 }

@@ -44,6 +44,10 @@ uint32_t input_source_read(InputSource& source, int32_t* samples, uint32_t max_f
 // failure.
 bool input_source_failed(const InputSource& source);
 
+// True for a WAV input whose file ended before the data size its header
+// declares (what it held was delivered); never for FLAC.
+bool input_source_data_short(const InputSource& source);
+
 // The line that tells what failed: FLAC_DECODE_ERROR_TEXT or
 // INPUT_READ_ERROR_TEXT.
 const char* input_source_failure_text(const InputSource& source);

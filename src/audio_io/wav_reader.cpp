@@ -41,6 +41,8 @@ void clear_reader(WavReader& reader) {
     reader.bytes_consumed = 0;
     reader.rf64 = 0;
     reader.read_error = 0;
+    reader.data_short = 0;
+    reader.data_present = 0;
 }
 
 // Walks the stream front to back and counts the position itself, so that a
@@ -209,7 +211,12 @@ uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frame
     // One spare byte lets the 24-bit conversion load four bytes per sample.
     if (reader.raw.size() < byte_count + 1) reader.raw.resize(byte_count + 1);
     const size_t got = fread(reader.raw.data(), 1, byte_count, reader.file);
-    if (got < byte_count && ferror(reader.file)) reader.read_error = 1;
+    if (got < byte_count && ferror(reader.file)) {
+        reader.read_error = 1;
+    } else if (got < byte_count) {
+        reader.data_short = 1;
+        reader.data_present = consumed + got;
+    }
     const size_t samples_read = got / bytes_per_sample;
     reader.bytes_consumed += static_cast<uint64_t>(samples_read) * bytes_per_sample;
 

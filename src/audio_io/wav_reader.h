@@ -15,6 +15,8 @@ struct WavReader {
     uint64_t bytes_consumed = 0;  // sample bytes delivered so far, whole samples only
     int32_t rf64 = 0;             // 1 when the file began with "RF64"
     int32_t read_error = 0;       // 1 once a read failed (as opposed to the file ending early)
+    int32_t data_short = 0;       // 1 once the file ended before the data size the header declares
+    uint64_t data_present = 0;    // data_short: the sample bytes the file holds
     std::vector<uint8_t> raw; // one block of file bytes, reused between reads
 };
 
@@ -29,8 +31,9 @@ bool wav_reader_open_file(WavReader& reader, const char* path, char* error_text,
 
 // Delivers up to max_frames frames as interleaved signed 32-bit samples,
 // right-justified at the valid width, left channel first. Returns the number of
-// whole frames; 0 at the end of the data, at the end of the file or after a read
-// failure (which sets read_error), and on every call after that.
+// whole frames; 0 at the end of the data, at the end of the file (which, before
+// the end of the data, sets data_short) or after a read failure (which sets
+// read_error), and on every call after that.
 uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frames);
 
 // Closes the stream if open and clears the record. Safe on a never-opened reader.

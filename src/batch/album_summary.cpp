@@ -19,6 +19,7 @@ std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files) {
         switch (file.status) {
             case BATCH_STATUS_HDCD: album.hdcd += 1; break;
             case BATCH_STATUS_SIGNALLING_ONLY: album.signalling_only += 1; break;
+            case BATCH_STATUS_DECODED: album.decoded += 1; break;
             case BATCH_STATUS_ERROR: album.errors += 1; break;
             default: album.none += 1; break;
         }
@@ -32,13 +33,15 @@ std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files) {
 const char* album_verdict(const BatchAlbum& album) {
     if (album.tracks == 0) return "unreadable";
     if (album.hdcd != 0) return "HDCD";
+    if (album.decoded != 0) return "HDCD, already decoded";
     if (album.signalling_only != 0) return "HDCD signalling only";
     return "not HDCD";
 }
 
 void totals_from_results(const std::vector<BatchFile>& files, const std::vector<BatchAlbum>& albums,
                          BatchTotals& totals) {
-    totals.files = totals.skipped = totals.hdcd_tracks = totals.signalling_only_tracks = totals.errors = 0;
+    totals.files = totals.skipped = totals.hdcd_tracks = totals.signalling_only_tracks = totals.decoded_tracks = 0;
+    totals.errors = 0;
     totals.bytes_read = 0;
     for (const BatchFile& file : files) {
         if (!file.audio) {
@@ -54,6 +57,7 @@ void totals_from_results(const std::vector<BatchFile>& files, const std::vector<
         totals.bytes_read += file.file_size;
         if (file.status == BATCH_STATUS_HDCD) totals.hdcd_tracks += 1;
         if (file.status == BATCH_STATUS_SIGNALLING_ONLY) totals.signalling_only_tracks += 1;
+        if (file.status == BATCH_STATUS_DECODED) totals.decoded_tracks += 1;
         if (file.status == BATCH_STATUS_ERROR) totals.errors += 1;
     }
     totals.albums = albums.size();

@@ -40,8 +40,11 @@ struct BatchTotals {
 // The albums of the scanned audio files, sorted by path.
 std::vector<BatchAlbum> albums_from_files(const std::vector<BatchFile>& files);
 
-// "HDCD", "HDCD signalling only", "not HDCD", or "unreadable" for a folder
-// whose entries could not be read and that has no track.
+// "HDCD" (a track whose decoding changes the audio), "HDCD, already decoded"
+// (none, but a decoder's output among the tracks: what signalling-only tracks
+// beside it hold would not change), "HDCD signalling only", "not HDCD", or
+// "unreadable" for a folder whose entries could not be read and that has no
+// track.
 const char* album_verdict(const BatchAlbum& album);
 
 void totals_from_results(const std::vector<BatchFile>& files, const std::vector<BatchAlbum>& albums,

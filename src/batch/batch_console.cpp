@@ -121,9 +121,11 @@ void batch_progress_clear(BatchProgressLine& line) {
 
 void batch_print_albums(const std::vector<BatchAlbum>& albums) {
     for (const BatchAlbum& album : albums) {
-        print_to_stdout("[%s] %s: %u %s (%u hdcd, %u signalling-only, %u none, %u errors)\n", album_verdict(album),
+        char decoded_text[32] = "";
+        if (album.decoded != 0) format_to_buffer(decoded_text, sizeof decoded_text, " %u decoded,", album.decoded);
+        print_to_stdout("[%s] %s: %u %s (%u hdcd, %u signalling-only,%s %u none, %u errors)\n", album_verdict(album),
                         name_console_text(album.path).c_str(), album.tracks, album.tracks == 1 ? "track" : "tracks",
-                        album.hdcd, album.signalling_only, album.none, album.errors);
+                        album.hdcd, album.signalling_only, decoded_text, album.none, album.errors);
     }
 }
 
@@ -133,18 +135,28 @@ void batch_print_errors(const std::vector<BatchFile>& files) {
             print_to_stream(stderr, "Error: %s: %s\n", name_console_text(file.path).c_str(),
                             reason_text(file.error).c_str());
         }
+        if (file.scanned && file.truncated && !file.reused) {
+            print_to_stream(stderr, "Warning: %s: the data ends before the header says (%llu of %llu bytes).\n",
+                            name_console_text(file.path).c_str(), static_cast<unsigned long long>(file.data_present),
+                            static_cast<unsigned long long>(file.data_declared));
+        }
     }
 }
 
 void batch_print_totals(const BatchTotals& totals) {
     char read_text[32];
     format_bytes(read_text, sizeof read_text, totals.bytes_read);
+    char decoded_text[48] = "";
+    if (totals.decoded_tracks != 0) {
+        format_to_buffer(decoded_text, sizeof decoded_text, ", %llu decoded tracks",
+                         static_cast<unsigned long long>(totals.decoded_tracks));
+    }
     print_to_stdout("Total: %llu files, %llu albums, %llu HDCD albums, %llu HDCD tracks, %llu signalling-only "
-                    "tracks, %llu errors, %llu other files skipped, %s read in %.1f s%s\n",
+                    "tracks%s, %llu errors, %llu other files skipped, %s read in %.1f s%s\n",
                     static_cast<unsigned long long>(totals.files), static_cast<unsigned long long>(totals.albums),
                     static_cast<unsigned long long>(totals.hdcd_albums),
                     static_cast<unsigned long long>(totals.hdcd_tracks),
-                    static_cast<unsigned long long>(totals.signalling_only_tracks),
+                    static_cast<unsigned long long>(totals.signalling_only_tracks), decoded_text,
                     static_cast<unsigned long long>(totals.errors), static_cast<unsigned long long>(totals.skipped),
                     read_text, totals.elapsed_seconds, totals.cancelled ? " (cancelled)" : "");
 }

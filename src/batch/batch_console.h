@@ -36,13 +36,15 @@ void format_bytes(char* buffer, size_t size, uint64_t bytes);
 // (not known).
 void format_duration(char* buffer, size_t size, double seconds);
 
-// One line per album on stdout: "[HDCD] path: 10 tracks (9 hdcd, 1 signalling-only, 0 none, 0 errors)".
+// One line per album on stdout: "[HDCD] path: 10 tracks (9 hdcd, 1 signalling-only, 0 none, 0 errors)",
+// with "N decoded," before the none when the album has a decoder's output.
 void batch_print_albums(const std::vector<BatchAlbum>& albums);
 
-// The errors, one line each on stderr: "Error: path: message".
+// The errors, one line each on stderr: "Error: path: message"; and a warning
+// for each WAV read in this run whose data ends before its header says.
 void batch_print_errors(const std::vector<BatchFile>& files);
 
-// The totals line on stdout.
+// The totals line on stdout; "N decoded tracks" only when there are any.
 void batch_print_totals(const BatchTotals& totals);
 
 // What decode did, counted by the first word of each file's action.

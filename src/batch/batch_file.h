@@ -50,6 +50,8 @@ struct BatchFile {
     uint32_t container_bits;
     uint64_t frames;           // frames read
     bool truncated;            // a WAV whose data ends before its header says
+    uint64_t data_present;     // truncated: the data bytes the file holds,
+    uint64_t data_declared;    // and those its header declares
     HdcdSummary summary;
     double first_packet_seconds;  // negative without a valid packet
     ScanTimeline timeline;        // points only for "hdcd" and "signalling-only" PCM16 files

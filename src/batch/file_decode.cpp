@@ -373,6 +373,7 @@ void file_decode_run(BatchFile& file, const DecodePlan& plan, FileDecodeState& s
         file.action = file.status == BATCH_STATUS_ERROR          ? "failed: " + file.error
                       : file.status == BATCH_STATUS_NONE            ? "skipped: no HDCD"
                       : file.status == BATCH_STATUS_SIGNALLING_ONLY ? "skipped: signalling only"
+                      : file.status == BATCH_STATUS_DECODED         ? "skipped: already decoded"
                                                                     : "skipped: not PCM16";
         return;
     }

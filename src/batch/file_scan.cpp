@@ -146,8 +146,18 @@ double first_packet_seconds(const HdcdScanner& scanner, const HdcdSummary& summa
     return -1.0;
 }
 
-int32_t status_from_summary(const HdcdSummary& summary) {
+// A decoder's PCM24 output still carries the signalling, but either at the
+// bit a decoder puts it or with lower bits set wherever a gain or Peak Extend
+// acted; PCM16 widened by zero bits has it higher up, every bit below it zero.
+bool decoder_output(const HdcdScanner& scanner, const HdcdSummary& summary, uint32_t valid_bits) {
+    if (valid_bits <= 16) return false;
+    return summary.bit_position == HDCD_DECODED_SIGNALLING_BIT ||
+           hdcd_scanner_bits_below(scanner, summary.bit_position);
+}
+
+int32_t status_from_scan(const HdcdScanner& scanner, const HdcdSummary& summary, uint32_t valid_bits) {
     if (!summary.hdcd_found) return BATCH_STATUS_NONE;
+    if (decoder_output(scanner, summary, valid_bits)) return BATCH_STATUS_DECODED;
     if (summary.peak_extend_mode != HDCD_PEAK_EXTEND_NEVER || summary.max_gain_code != 0) return BATCH_STATUS_HDCD;
     return BATCH_STATUS_SIGNALLING_ONLY;
 }
@@ -161,6 +171,7 @@ void no_summary(HdcdSummary& summary) {
 
 void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counters, ScanOutput* output) {
     file.frames = 0;
+    file.truncated = false;
     file.first_packet_seconds = -1.0;
     file.timeline = ScanTimeline{};
     no_summary(file.summary);
@@ -215,8 +226,13 @@ void file_scan_run(BatchFile& file, int32_t* block, ScanProgressCounters& counte
         file.timeline = ScanTimeline{};
         return;
     }
+    if (input_source_data_short(source)) {
+        file.truncated = true;
+        file.data_present = source.wav.data_present;
+        file.data_declared = source.wav.info.data_size;
+    }
     hdcd_scanner_summary(scanner, file.summary);
-    file.status = status_from_summary(file.summary);
+    file.status = status_from_scan(scanner, file.summary, file.bits);
     file.first_packet_seconds = first_packet_seconds(scanner, file.summary);
     if (context.timeline_wanted && context.timeline_started && file.status != BATCH_STATUS_NONE) {
         timeline_builder_finish(context.timeline);

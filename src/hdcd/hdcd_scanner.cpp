@@ -24,12 +24,16 @@ void scan_position(HdcdScanPosition& position, uint64_t bits_left, uint64_t bits
 
 template <uint32_t Positions>
 void scan_words(HdcdScanner& scanner, const int32_t* samples, uint64_t frames) {
+    // A position's words hold that bit of every sample of the run: their OR
+    // tells whether any sample had it set.
+    uint64_t seen[Positions] = {};
     while (frames > 0) {
         const uint32_t count = frames < 64 ? static_cast<uint32_t>(frames) : 64u;
         uint64_t left[Positions];
         uint64_t right[Positions];
         if constexpr (Positions == HDCD_SCAN_MAX_POSITIONS) {
             hdcd_gather_nine_bits(samples, count, left, right);
+            for (uint32_t p = 0; p < Positions; ++p) seen[p] |= left[p] | right[p];
         } else {
             hdcd_gather_bit_zero(samples, count, left[0], right[0]);
         }
@@ -38,6 +42,9 @@ void scan_words(HdcdScanner& scanner, const int32_t* samples, uint64_t frames) {
         }
         samples += 2 * static_cast<size_t>(count);
         frames -= count;
+    }
+    if constexpr (Positions == HDCD_SCAN_MAX_POSITIONS) {
+        for (uint32_t p = 0; p < Positions; ++p) scanner.bits_seen |= seen[p] != 0 ? 1u << p : 0u;
     }
 }
 
@@ -62,6 +69,11 @@ void hdcd_scanner_process(HdcdScanner& scanner, const int32_t* samples, uint64_t
     } else {
         scan_words<1>(scanner, samples, frames);
     }
+}
+
+bool hdcd_scanner_bits_below(const HdcdScanner& scanner, int32_t bit_position) {
+    if (bit_position <= 0 || bit_position >= static_cast<int32_t>(HDCD_SCAN_MAX_POSITIONS)) return false;
+    return (scanner.bits_seen & ((1u << bit_position) - 1u)) != 0;
 }
 
 void hdcd_scanner_summary(const HdcdScanner& scanner, HdcdSummary& summary) {

@@ -45,6 +45,7 @@ class BatchDecodeTest(harness.CliTestCase):
         self.place("plain.wav", "Music/Other/plain.wav")
         self.place(inputs.widen_to_pcm24(self, "lle.wav", "lle24.wav"), "Music/Other/lle24.wav")
         self.place(inputs.damage_flac(self, "lle.wav", "frames", "bad.flac"), "Music/Other/bad.flac")
+        self.assertEqual(self.run_program(["lle.wav", "Music/Other/lle decoded.flac"]).status, 0)
         if not harness.ON_WINDOWS_BUILD:
             os.chmod(self.path(album, "cover.png"), 0o600)
         before = harness.contents(self.path("Music"))
@@ -53,7 +54,7 @@ class BatchDecodeTest(harness.CliTestCase):
         planned = self.run_batch(args + ["--dry-run"])
         self.assertEqual(planned.status, 1, planned)  # the damaged FLAC
         self.assertIn(b"would decode: Music", planned.stdout)
-        self.assertIn(b"Dry run into Out: 2 would be decoded, 5 would be copied, 0 exist, 0 skipped, 0 failed\n",
+        self.assertIn(b"Dry run into Out: 2 would be decoded, 6 would be copied, 0 exist, 0 skipped, 0 failed\n",
                       planned.stdout)
         self.assertIn(b"Disc 2: 1 track (0 hdcd, 1 signalling-only", planned.stdout)
         self.assertFalse(os.path.exists(self.path("Out")))
@@ -65,7 +66,7 @@ class BatchDecodeTest(harness.CliTestCase):
                    album + "/02 lle.wav": "Out/Album \u00e4/02 lle.flac"}
         copied = {name: "Out/" + name[len("Music/"):] for name in
                   [album + "/cover.png", album + "/Disc 2/03 signalling.wav", "Music/Other/plain.wav",
-                   "Music/Other/lle24.wav", "Music/Other/bad.flac"]}
+                   "Music/Other/lle24.wav", "Music/Other/bad.flac", "Music/Other/lle decoded.flac"]}
         expected = {name: ("decoded", out) for name, out in decoded.items()}
         expected.update({name: ("copied", out) for name, out in copied.items()})
         self.assertEqual(actions(self, "r.json"), expected)
@@ -93,6 +94,11 @@ class BatchDecodeTest(harness.CliTestCase):
                           for name, (action, _) in expected.items()})
         self.assertEqual(harness.contents(self.path("Out")), written)
         self.assertEqual(harness.contents(self.path("Music")), before)
+
+        # A decoder's output is never decoded again, not even with --all-hdcd.
+        result = self.run_batch(["decode", "Music/Other", "--to", "Out2", "--all-hdcd", "--json", "r.json"])
+        self.assertEqual(actions(self, "r.json")["Music/Other/lle decoded.flac"], ("skipped: already decoded", None))
+        self.assertFalse(os.path.exists(self.path("Out2", "lle decoded.flac")))
 
     def test_refused_before_anything_is_written(self):
         self.place("lle.wav", "Music/a.wav")

@@ -34,15 +34,21 @@ COLLECTION = {
     "Disc 1/01 lle.wav": ("hdcd", "WAV", 16, 0),
     "Disc 1/02 lle.flac": ("hdcd", "FLAC", 16, 0),
     "Disc 1/03 UPPER.FLAC": ("hdcd", "FLAC", 16, 0),
+    "Disc 1/04 cut.wav": ("hdcd", "WAV", 16, 0),  # its data ends halfway through
     "Disc 2 \u00fcn\u00ef/\u03a9 signalling.wav": ("signalling-only", "WAV", 16, 0),
     "Disc 2 \u00fcn\u00ef/sub/deep/rf64 lle.wav": ("hdcd", "RF64", 16, 0),
     "Disc 3/lle24.wav": ("hdcd", "WAV", 24, 8),
     "Disc 3/bad.flac": ("error", "FLAC", 16, -1),
     "Disc 3/mono.wav": ("error", None, 0, -1),
     "Disc 4/plain.wav": ("none", "WAV", 16, -1),
+    # qv-hdcd's own output: the signalling at bit 7, and lower bits set wherever a gain acted.
+    "Disc 5/lle decoded.wav": ("decoded", "WAV", 24, 7),
+    "Disc 5/lle decoded.flac": ("decoded", "FLAC", 24, 7),
+    "Disc 5/signalling decoded.wav": ("decoded", "WAV", 24, 7),
 }
+CUT_FRAMES = 220500
 VERDICTS = {"Disc 1": "HDCD", "Disc 2 \u00fcn\u00ef": "HDCD signalling only", "Disc 2 \u00fcn\u00ef/sub/deep": "HDCD",
-            "Disc 3": "HDCD", "Disc 4": "not HDCD"}
+            "Disc 3": "HDCD", "Disc 4": "not HDCD", "Disc 5": "HDCD, already decoded"}
 # The words of the reports against the numbers and the texts of `qv-hdcd --scan`.
 PACKET_TYPES = {(0, None): "None", (1, "A"): "A", (2, "B"): "B", (3, "A+B"): "Mixed A/B"}
 PEAK_EXTEND = {(0, "never"): "Never", (1, "intermittent"): "Intermittent", (2, "always"): "Permanent"}
@@ -96,11 +102,18 @@ def make_collection(case):
     inputs.to_flac(case, lle, "lle.flac")
     inputs.widen_to_pcm24(case, lle, "lle24.wav")
     inputs.damage_flac(case, lle, "frames", "bad.flac")
+    whole = harness.read_bytes(case.path(lle))
+    inputs.write_file(case, "cut.wav", whole[:whole.index(b"data") + 8 + CUT_FRAMES * 4])
+    for source, target in [(lle, "lle decoded.wav"), (lle, "lle decoded.flac"),
+                           ("signalling.wav", "signalling decoded.wav")]:
+        case.assertEqual(case.run_program([source, target]).status, 0)
     for source, target in [(lle, "Disc 1/01 lle.wav"), ("lle.flac", "Disc 1/02 lle.flac"),
-                           ("lle.flac", "Disc 1/03 UPPER.FLAC"), ("signalling.wav", "Disc 2 \u00fcn\u00ef/\u03a9 signalling.wav"),
+                           ("lle.flac", "Disc 1/03 UPPER.FLAC"), ("cut.wav", "Disc 1/04 cut.wav"), ("signalling.wav", "Disc 2 \u00fcn\u00ef/\u03a9 signalling.wav"),
                            ("rf64.wav", "Disc 2 \u00fcn\u00ef/sub/deep/rf64 lle.wav"), ("lle24.wav", "Disc 3/lle24.wav"),
                            ("bad.flac", "Disc 3/bad.flac"), ("mono.wav", "Disc 3/mono.wav"),
-                           ("cover.jpg", "Disc 3/cover.jpg"), ("plain.wav", "Disc 4/plain.wav")]:
+                           ("cover.jpg", "Disc 3/cover.jpg"), ("plain.wav", "Disc 4/plain.wav"),
+                           ("lle decoded.wav", "Disc 5/lle decoded.wav"), ("lle decoded.flac", "Disc 5/lle decoded.flac"),
+                           ("signalling decoded.wav", "Disc 5/signalling decoded.wav")]:
         case.place(source, "Music/" + target)
     os.makedirs(case.path("Music", "Empty folder"))
 
@@ -163,8 +176,8 @@ class BatchScanTest(harness.CliTestCase):
             entry = files["Music/" + name]
             with self.subTest(name):
                 self.assertEqual(list(entry), FILE_FIELDS)
-                self.assertEqual((entry["status"], entry["container"], entry["bits"], entry["bit_position"]),
-                                 (status, container, bits, position))
+                self.assertEqual((entry["status"], entry["container"], entry["bits"], entry["bit_position"],
+                                  entry["truncated"]), (status, container, bits, position, "cut" in name))
                 single = harness.run(["--scan", entry["path"]], cwd=self.dir)
                 if status == "error":
                     self.assertEqual(single.status, 1)
@@ -174,13 +187,13 @@ class BatchScanTest(harness.CliTestCase):
                     continue
                 self.assertEqual(single.status, 0 if entry["hdcd_found"] else 2)
                 self.assertEqual(single.stdout.split(b"\nScanning...\n")[1].decode(), scan_report(entry))
-                self.assertEqual(entry["frames"], 40000 if "signalling" in name or "plain" in name else 441000)
+                self.assertEqual(entry["frames"], 40000 if "signalling" in name or "plain" in name else
+                                 CUT_FRAMES if "cut" in name else 441000)
                 timeline = entry["timeline"]
                 if status == "none" or bits != 16:
                     self.assertIsNone(timeline)
                     continue
-                self.assertEqual((timeline["seconds_per_point"], timeline["points"]),
-                                 (0.1, 10 if "signalling" in name else 100))
+                self.assertEqual((timeline["seconds_per_point"], timeline["points"]), (0.1, -(-entry["frames"] // 4410)))
                 self.assertAlmostEqual(entry["first_packet_seconds"], 304 / 44100, places=5)
                 expected_gains = {0.0} if status == "signalling-only" else {0.0, -2.0, -4.0}
                 gains = series(timeline, "gain_left_db")
@@ -195,8 +208,15 @@ class BatchScanTest(harness.CliTestCase):
         self.assertEqual((albums["Music/Disc 3"]["tracks"], albums["Music/Disc 3"]["errors"]), (3, 2))
         totals = document["totals"]
         self.assertEqual([totals[k] for k in ("files", "skipped", "albums", "hdcd_albums", "hdcd_tracks",
-                                              "signalling_only_tracks", "errors")], [9, 1, 5, 3, 5, 1, 2])
+                                              "signalling_only_tracks", "decoded_tracks", "errors")],
+                         [13, 1, 6, 3, 6, 1, 3, 2])
         self.assertIn(b"[HDCD signalling only] Music%sDisc 2 \xc3\xbcn\xc3\xaf: 1 track (" % sep.encode(), result.stdout)
+        self.assertIn(b"[HDCD, already decoded] Music%sDisc 5: 3 tracks (0 hdcd, 0 signalling-only, 3 decoded, 0 none, "
+                      b"0 errors)\n" % sep.encode(), result.stdout)
+        self.assertIn(b" 1 signalling-only tracks, 3 decoded tracks, 2 errors,", result.stdout)
+        self.assertEqual(result.stderr.count(b"Warning: "), 1, result.stderr)
+        self.assertIn(b"Warning: Music%sDisc 1%s04 cut.wav: the data ends before the header says (%d of %d bytes).\n"
+                      % (sep.encode(), sep.encode(), CUT_FRAMES * 4, 441000 * 4), result.stderr)
 
         with open(reports[1], newline="", encoding="utf-8") as handle:
             rows = list(csv.DictReader(handle))
@@ -213,7 +233,7 @@ class BatchScanTest(harness.CliTestCase):
         text = chromium(reports[2], self.dir, "--dump-dom").decode()
         for verdict in ["HDCD signalling only", "not HDCD", "Disc 2 \u00fcn\u00ef", "Transient Filter"]:
             self.assertIn(verdict, text)
-        self.assertEqual(text.count("<svg"), 4)  # the HDCD PCM16 tracks
+        self.assertEqual(text.count("<svg"), 5)  # the HDCD PCM16 tracks
         chromium(reports[2], self.dir, "--screenshot=" + self.path("page.png"))
         self.assertFalse(png_is_blank(self.path("page.png")))
         if os.environ.get("QV_KEEP_SCREENSHOT"):

@@ -4,13 +4,22 @@
 
 using namespace hdcd_test;
 
-// Found at bit 8 with the same report, the command-line scan tests show; at
-// 20 bits only bit 0 is watched, where there is nothing.
+// Found at bit 8 with the same report, the command-line scan tests show, and
+// nothing set below it until one sample, the last, has bit 3; at 20 bits only
+// bit 0 is watched, where there is nothing.
 TEST(HdcdScanner, WidenedToTwentyBitsIsNotLookedFor) {
     std::vector<int32_t> widened = lle_frames();
     for (int32_t& v : widened) v *= 256;
     EXPECT_EQ(scan(widened, 44100, 24).bit_position, 8);
     EXPECT_EQ(scan(widened, 44100, 20).hdcd_found, 0u);
+    HdcdScanner scanner;
+    hdcd_scanner_init(scanner, 44100, 24);
+    hdcd_scanner_process(scanner, widened.data(), widened.size() / 2 - 3);
+    EXPECT_FALSE(hdcd_scanner_bits_below(scanner, 8));
+    widened.back() |= 8;
+    hdcd_scanner_process(scanner, widened.data() + widened.size() - 6, 3);
+    EXPECT_TRUE(hdcd_scanner_bits_below(scanner, 8));
+    EXPECT_FALSE(hdcd_scanner_bits_below(scanner, 3));
 }
 
 TEST(HdcdScanner, MostPacketsWinAndTiesGoToTheLowerBit) {

@@ -93,6 +93,7 @@ inline void reference_decode(HdcdDecoder& d, int32_t* x, uint64_t frames) {
 // The scanner loop frame by frame, with the per-bit detector.
 inline void reference_scan(HdcdScanner& s, const int32_t* x, uint64_t frames) {
     for (uint64_t n = 0; n < 2 * frames; n += 2) {
+        if (s.position_count == HDCD_SCAN_MAX_POSITIONS) s.bits_seen |= (x[n] | x[n + 1]) & 0x1FF;
         for (HdcdScanPosition* p = s.positions; p < s.positions + s.position_count; ++p) {
             hdcd_detector_push_bit(p->left.detector, (x[n] >> p->bit_shift) & 1);
             hdcd_detector_push_bit(p->right.detector, (x[n + 1] >> p->bit_shift) & 1);
@@ -127,7 +128,7 @@ inline bool same(const HdcdDecoder& a, const HdcdDecoder& b) {
                         b.peak_expanded_samples, b.gain_adjusted_samples, b.stereo_mismatch_samples);
 }
 inline bool same(const HdcdScanner& a, const HdcdScanner& b) {
-    bool equal = a.position_count == b.position_count;
+    bool equal = a.position_count == b.position_count && a.bits_seen == b.bits_seen;
     for (uint32_t k = 0; equal && k < a.position_count; ++k) {
         const HdcdScanPosition &x = a.positions[k], &y = b.positions[k];
         equal = same(x.left, y.left) && same(x.right, y.right);
