@@ -213,7 +213,9 @@ uint32_t wav_reader_read(WavReader& reader, int32_t* samples, uint32_t max_frame
     const size_t got = fread(reader.raw.data(), 1, byte_count, reader.file);
     if (got < byte_count && ferror(reader.file)) {
         reader.read_error = 1;
-    } else if (got < byte_count) {
+    } else if (got < byte_count && (reader.rf64 != 0 || info.data_size != SIZE_FROM_DS64)) {
+        // A plain WAV written to a pipe carries the size "unknown" (all ones):
+        // that data ends where the file does, and is not cut short.
         reader.data_short = 1;
         reader.data_present = consumed + got;
     }

@@ -49,8 +49,8 @@ int worker_pool_run(uint32_t jobs, size_t count, const WorkerTask& task, WorkerP
     if (jobs == 0) jobs = 1;
     if (count < jobs) jobs = count == 0 ? 1 : static_cast<uint32_t>(count);
     outcome = WorkerPoolOutcome{};
+    if (count == 0) return WORKER_POOL_DONE;  // no thread wanted, none missing
     outcome.wanted = jobs;
-    if (count == 0) return WORKER_POOL_DONE;
     std::vector<std::unique_ptr<int32_t[]>> blocks;
     for (uint32_t i = 0; i < jobs; ++i) {
         blocks.emplace_back(new (std::nothrow) int32_t[BLOCK_SAMPLES]);

@@ -257,19 +257,20 @@ class BatchScanTest(harness.CliTestCase):
         _, whole = self.reports("whole", ["scan", "Music"])
         # Halves scanned apart (one file in both), then merged: the later report's entry is kept.
         self.run_batch(["scan", "Music/Disc 1", "Music/Disc 2 \u00fcn\u00ef", "--json", "a.json"])
-        self.run_batch(["scan", "Music/Disc 3", "Music/Disc 4", "Music/Disc 1/01 lle.wav", "--json", "b.json"])
+        self.run_batch(["scan", "Music/Disc 3", "Music/Disc 4", "Music/Disc 5", "Music/Disc 1/01 lle.wav",
+                        "--json", "b.json"])
         result, merged = self.reports("m", ["report", "a.json", "b.json"])
         self.assertEqual(result.status, 0, result)
         self.assertIn(b"Note: 1 file is in more than one report", result.stderr)
         self.assertEqual(merged, whole)
 
         # Add an album, touch a file (same size, new time), remove one; then update against a full scan.
-        shutil.copytree(self.path("Music", "Disc 1"), self.path("Music", "Disc 5"))
+        shutil.copytree(self.path("Music", "Disc 1"), self.path("Music", "Disc 9"))
         os.utime(self.path("Music", "Disc 4", "plain.wav"), ns=(1, 10**18))
         os.remove(self.path("Music", "Disc 1", "03 UPPER.FLAC"))
         shutil.copyfile(self.path("whole.json"), self.path("u.json"))
         result, updated = self.reports("u", ["scan", "Music", "--update", "u.json"])
-        self.assertEqual(harness.read_json(self.path("u.json"))["updated"], {"reused": 5, "scanned": 6, "dropped": 1})
+        self.assertEqual(harness.read_json(self.path("u.json"))["updated"], {"reused": 9, "scanned": 7, "dropped": 1})
         self.assertEqual(updated, self.reports("full", ["scan", "Music"])[1])
 
         # An unchanged file is not read again: garbage of its size and time keeps its entry.
@@ -339,6 +340,8 @@ class BatchScanTest(harness.CliTestCase):
                 self.assertIn(reason, result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir)), names)
         self.assertEqual(harness.contents(self.path("Music")), before)
+        # A folder without audio: nothing to do is no shortage of worker threads.
+        self.assertEqual(self.run_batch(["scan", "Music/Empty folder", "--quiet"]).stderr, b"")
 
     @unittest.skipIf(harness.ON_WINDOWS_BUILD, "SIGINT and /proc are POSIX")
     def test_interrupt_abandons_the_file_in_progress(self):

@@ -56,6 +56,10 @@ TEST(WavReader, DeliversTheSamplesOfEachSupportedLayout) {
         {"data size 4n+2", wave("RIFF", concat({fmt16, chunk("data", to_raw({7, 8, 9}, 2))})), 0, "PCM16", {7, 8}},
         {"block align 0", wave("RIFF", concat({chunk("fmt ", fmt_body(2, 16, 0, 0)), chunk("data", to_raw({5, 6}, 2))})), 0,
          "PCM16", {5, 6}},
+        // A file that ends inside its data is cut short; one written to a pipe
+        // (size all ones) is not, and both deliver what they hold.
+        {"cut short", wave("RIFF", concat({fmt16, chunk("data", three_frames, 100)})), 0, "PCM16", three},
+        {"size unknown", wave("RIFF", concat({fmt16, chunk("data", three_frames, 0xFFFFFFFF)})), 0, "PCM16", three},
     };
     TempDir dir;
     for (const auto& [name, file, rf64, depth, samples] : cases) {
@@ -68,6 +72,7 @@ TEST(WavReader, DeliversTheSamplesOfEachSupportedLayout) {
             EXPECT_EQ(reader.rf64, rf64);
             EXPECT_STREQ(pcm_stream_info_depth_name(reader.info), depth);
             EXPECT_EQ(read_all(reader, wav_reader_read, request), samples) << "request " << request;
+            EXPECT_EQ(reader.data_short, std::string(name) == "cut short" ? 1 : 0);
             wav_reader_close(reader);
         }
     }
