@@ -40,21 +40,20 @@ std::string batch_file_folder(const BatchFile& file) {
     return end == 1 ? file.path.substr(0, 1) : file.path.substr(0, end - 1);
 }
 
-namespace {
-
-// Where the folder part of a path ends (the album's own path for a folder).
-size_t folder_end(const std::string& path, bool folder) {
+size_t batch_path_folder_end(const std::string& path, bool folder) {
     if (folder) return path.size();
     size_t end = path.size();
     while (end > 0 && !platform_is_path_separator(path[end - 1])) --end;
     return end == 0 ? 0 : end - 1;
 }
 
-}  // namespace
-
 bool batch_path_before(const std::string& a, bool a_folder, const std::string& b, bool b_folder) {
-    const size_t a_end = folder_end(a, a_folder);
-    const size_t b_end = folder_end(b, b_folder);
+    return batch_path_before_at(a, batch_path_folder_end(a, a_folder), a_folder, b,
+                                batch_path_folder_end(b, b_folder), b_folder);
+}
+
+bool batch_path_before_at(const std::string& a, size_t a_end, bool a_folder, const std::string& b, size_t b_end,
+                          bool b_folder) {
     const int folders = a.compare(0, a_end, b, 0, b_end);
     if (folders != 0) return folders < 0;
     if (a_folder != b_folder) return a_folder;

@@ -56,6 +56,7 @@ struct BatchFile {
     double first_packet_seconds;  // negative without a valid packet
     ScanTimeline timeline;        // points only for "hdcd" and "signalling-only" PCM16 files
     bool reused;                  // taken over from an earlier report without reading the file
+    std::string report_entry;     // reused: the JSON entry as that report has it, until written
 
     // Filled by decode.
     bool output_clash;         // another file would write the same output: this one writes nothing
@@ -81,6 +82,11 @@ std::string batch_file_folder(const BatchFile& file);
 // album's tracks stand together.
 bool batch_file_before(const BatchFile& a, const BatchFile& b);
 bool batch_path_before(const std::string& a, bool a_folder, const std::string& b, bool b_folder);
+// The same with the ends of the folder parts known (batch_path_folder_end),
+// for sorting many.
+bool batch_path_before_at(const std::string& a, size_t a_end, bool a_folder, const std::string& b, size_t b_end,
+                          bool b_folder);
+size_t batch_path_folder_end(const std::string& path, bool folder);
 
 // True for the entries the reports list: audio files that were read (or failed),
 // entries of the walk that failed or were skipped for a reason of their own,

@@ -25,7 +25,8 @@ struct MergeInput {
 bool advance(MergeInput& input) {
     char error_text[256] = "";
     uint64_t offset = 0;
-    const int status = report_reader_next(input.reader, input.entry, offset, false, error_text, sizeof error_text);
+    const int status = report_reader_next(input.reader, input.entry, offset, REPORT_ENTRY_WHOLE, error_text,
+                                          sizeof error_text);
     input.has_entry = status == REPORT_READ_OK;
     if (status == REPORT_READ_OK || status == REPORT_READ_END) return true;
     report_print_unreadable(input.path, error_text);
@@ -41,7 +42,7 @@ bool check_whole(const char* path) {
     while (status == REPORT_READ_OK) {
         BatchFile entry;
         uint64_t offset = 0;
-        status = report_reader_next(reader, entry, offset, true, error_text, sizeof error_text);
+        status = report_reader_next(reader, entry, offset, REPORT_ENTRY_WHOLE, error_text, sizeof error_text);
     }
     report_reader_close(reader);
     if (status == REPORT_READ_END) return true;

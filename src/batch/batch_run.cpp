@@ -75,8 +75,14 @@ void draw_progress(void* context) {
 bool reports_apart_from_inputs(const BatchOptions& options, const std::vector<BatchFile>& files) {
     for (const char* path : {options.json_path, options.csv_path, options.html_path}) {
         if (path == nullptr) continue;
+        FileIdentity report{};
+        const bool exists = path_identity(path, report);
         for (const BatchFile& file : files) {
-            if (!path_same_file(file.path.c_str(), path)) continue;
+            // The walk knows most files' identities: one look at the report
+            // answers for all of them.
+            const bool same = file.identity_known ? exists && file_identity_same(file.identity, report)
+                                                  : path_same_file(file.path.c_str(), path);
+            if (!same) continue;
             report_print_failure(path, "it is one of the files to be read");
             return false;
         }
@@ -134,7 +140,8 @@ int batch_run(const BatchOptions& options) {
     collection_finish(collection);
     if (!reports_apart_from_inputs(options, collection.files)) return 1;
     ReportUpdate update{};
-    if (options.update_path != nullptr && !report_update_plan(update, options.update_path, collection.files)) {
+    if (options.update_path != nullptr && !report_update_plan(update, options.update_path, collection.files,
+                                                             options.csv_path != nullptr || options.html_path != nullptr)) {
         return 1;
     }
     ReportSet reports{};

@@ -266,8 +266,17 @@ void collection_finish(BatchCollection& collection) {
         }
         kept.push_back(std::move(files[order[n]]));
     }
-    std::sort(kept.begin(), kept.end(), batch_file_before);
-    files = std::move(kept);
+    // Sorted by index, with each folder part's end found once.
+    std::vector<size_t> ends(kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) ends[i] = batch_path_folder_end(kept[i].path, kept[i].folder);
+    order.resize(kept.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return batch_path_before_at(kept[a].path, ends[a], kept[a].folder, kept[b].path, ends[b], kept[b].folder);
+    });
+    files.clear();
+    files.reserve(kept.size());
+    for (const size_t index : order) files.push_back(std::move(kept[index]));
     collection.keys.clear();
     collection.audio_files = 0;
     collection.audio_bytes = 0;

@@ -83,12 +83,14 @@ Json file_json(const BatchFile& file, bool with_actions) {
     json["modified"] = modified.empty() ? Json(nullptr) : Json(modified);
     const std::string identity = report_identity_text(file);
     json["identity"] = identity.empty() ? Json(nullptr) : Json(identity);
+    // The fields above and the status lead, so that an update finds what it
+    // needs at the start of each entry (report_reader.h).
+    json["status"] = batch_status_name(file.status);
     json["container"] = text_or_null(file.container);
     json["sample_rate"] = file.sample_rate;
     json["bits"] = file.bits;
     json["frames"] = file.frames;
     json["seconds"] = rounded(batch_file_seconds(file), 1000.0);
-    json["status"] = batch_status_name(file.status);
     json["truncated"] = file.truncated;
     json["error"] = file.status == BATCH_STATUS_ERROR ? Json(name_report_text(file.error)) : Json(nullptr);
     json["skip_reason"] = file.status == BATCH_STATUS_SKIPPED ? Json(file.skip_reason) : Json(nullptr);
@@ -139,7 +141,9 @@ void report_json_begin(JsonReport& report, FILE* stream, bool with_actions) {
 void report_json_file(JsonReport& report, const BatchFile& file) {
     if (!report_json_lists(file, report.with_actions)) return;
     std::string text = report.entries == 0 ? std::string() : std::string(",\n");
-    text += dump(file_json(file, report.with_actions));
+    // An entry taken over unchanged from an earlier report is the text this
+    // writer gave it then.
+    text += file.report_entry.empty() ? dump(file_json(file, report.with_actions)) : file.report_entry;
     write_text(report.stream, text);
     report.entries += 1;
 }

@@ -20,6 +20,9 @@ using Json = nlohmann::json;
 
 constexpr size_t READ_BLOCK = 1 << 16;
 
+// The field that follows the leading ones of an entry.
+constexpr char KEYS_END[] = ",\"container\":";
+
 // The next line (without its '\n') and where it starts. False at the end of
 // the file or on a read error (read_failed).
 bool read_line(ReportReader& reader, std::string& line, uint64_t& line_offset) {
@@ -188,8 +191,9 @@ bool take_timeline(const Json& json, uint32_t sample_rate, ScanTimeline& timelin
                      [&](TimelinePoint& p, const Json& v) { return count(v, p.timer_lapses); });
 }
 
-// The entry as a file of the collection. False with the field that is wrong.
-bool take_entry(const Json& json, bool with_actions, bool without_timeline, BatchFile& file, const char*& wrong) {
+// The fields an entry begins with: what tells whether the file changed, and
+// its status. False with the field that is wrong.
+bool take_keys(const Json& json, BatchFile& file, const char*& wrong) {
     file = BatchFile{};
     file.first_packet_seconds = -1.0;
     file.summary.bit_position = -1;
@@ -219,6 +223,20 @@ bool take_entry(const Json& json, bool with_actions, bool without_timeline, Batc
     if (file.identity_known && !report_identity_parse(text, file.identity)) return false;
     wrong = "status";
     if (!take_text(json, "status", text) || (file.status = status_from_name(text)) < 0) return false;
+    if (has_flac_suffix(file.path.c_str())) {
+        file.audio = true;
+        file.input_kind = INPUT_KIND_FLAC;
+    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
+        file.audio = true;
+        file.input_kind = INPUT_KIND_WAV;
+    }
+    return true;
+}
+
+// The entry as a file of the collection. False with the field that is wrong.
+bool take_entry(const Json& json, bool with_actions, BatchFile& file, const char*& wrong) {
+    if (!take_keys(json, file, wrong)) return false;
+    std::string text;
     wrong = "container";
     if (!take_text(json, "container", text)) return false;
     file.container = container_from_name(text);
@@ -233,13 +251,6 @@ bool take_entry(const Json& json, bool with_actions, bool without_timeline, Batc
     file.error = name_from_report_text(text);
     wrong = "skip_reason";
     if (!take_text(json, "skip_reason", file.skip_reason)) return false;
-    if (has_flac_suffix(file.path.c_str())) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_FLAC;
-    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_WAV;
-    }
     if (file.status != BATCH_STATUS_OTHER) {
         HdcdSummary& s = file.summary;
         wrong = "summary";
@@ -263,7 +274,7 @@ bool take_entry(const Json& json, bool with_actions, bool without_timeline, Batc
         wrong = "timeline";
         const Json* timeline = field(json, "timeline");
         if (timeline == nullptr) return false;
-        if (!timeline->is_null() && !without_timeline && !take_timeline(*timeline, file.sample_rate, file.timeline)) {
+        if (!timeline->is_null() && !take_timeline(*timeline, file.sample_rate, file.timeline)) {
             return false;
         }
     }
@@ -324,8 +335,8 @@ int report_reader_open(ReportReader& reader, const char* path, char* error_text,
     return REPORT_READ_OK;
 }
 
-int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, bool without_timeline,
-                       char* error_text, size_t error_capacity) {
+int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, int part, char* error_text,
+                       size_t error_capacity) {
     std::string line;
     if (!read_line(reader, line, offset)) {
         if (reader.read_failed) {
@@ -351,10 +362,20 @@ int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, 
     }
     // Each entry but the last ends with the comma that separates it from the next.
     if (!line.empty() && line.back() == ',') line.pop_back();
-    const Json json = Json::parse(line, nullptr, false);
     const char* wrong = "not an entry";
-    if (!json.is_object() || !take_entry(json, reader.with_actions, without_timeline, file, wrong)) {
-        return damaged(reader, error_text, error_capacity, wrong);
+    if (part == REPORT_ENTRY_KEYS) {
+        // Only the leading fields are parsed. The name of the field after them
+        // cannot stand earlier unescaped: a quote inside a text is escaped.
+        const size_t end = line.find(KEYS_END);
+        const Json keys = end == std::string::npos || line.back() != '}'
+                              ? Json()
+                              : Json::parse(line.substr(0, end) + "}", nullptr, false);
+        if (!keys.is_object() || !take_keys(keys, file, wrong)) return damaged(reader, error_text, error_capacity, wrong);
+    } else {
+        const Json json = Json::parse(line, nullptr, false);
+        if (!json.is_object() || !take_entry(json, reader.with_actions, file, wrong)) {
+            return damaged(reader, error_text, error_capacity, wrong);
+        }
     }
     if (reader.any_entry && !batch_path_before(reader.last_path, reader.last_folder, file.path, file.folder)) {
         return damaged(reader, error_text, error_capacity, "the entries are out of order");
@@ -365,19 +386,27 @@ int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, 
     return REPORT_READ_OK;
 }
 
-bool report_reader_entry_at(ReportReader& reader, uint64_t offset, BatchFile& file) {
-    if (!platform_file_seek(reader.stream, static_cast<int64_t>(offset), SEEK_SET)) return false;
-    clearerr(reader.stream);
-    reader.buffer.clear();
-    reader.buffer_start = 0;
-    reader.buffer_offset = offset;
-    std::string line;
+bool report_reader_line_at(ReportReader& reader, uint64_t offset, std::string& line) {
+    const uint64_t buffered_end = reader.buffer_offset + reader.buffer.size();
+    if (offset >= reader.buffer_offset && offset <= buffered_end) {
+        reader.buffer_start = static_cast<size_t>(offset - reader.buffer_offset);
+    } else {
+        if (!platform_file_seek(reader.stream, static_cast<int64_t>(offset), SEEK_SET)) return false;
+        clearerr(reader.stream);
+        reader.buffer.clear();
+        reader.buffer_start = 0;
+        reader.buffer_offset = offset;
+    }
     uint64_t at = 0;
     if (!read_line(reader, line, at)) return false;
     if (!line.empty() && line.back() == ',') line.pop_back();
+    return true;
+}
+
+bool report_entry_parse(const std::string& line, bool with_actions, BatchFile& file) {
     const Json json = Json::parse(line, nullptr, false);
     const char* wrong = nullptr;
-    return json.is_object() && take_entry(json, reader.with_actions, false, file, wrong);
+    return json.is_object() && take_entry(json, with_actions, file, wrong);
 }
 
 void report_reader_close(ReportReader& reader) {

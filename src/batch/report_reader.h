@@ -42,17 +42,27 @@ struct ReportReader {
 // reason in error_text.
 int report_reader_open(ReportReader& reader, const char* path, char* error_text, size_t error_capacity);
 
-// The next entry, as a file of the collection with every field the report
-// gives (the timeline too unless without_timeline). `offset` receives where
-// the entry starts, for report_reader_entry_at. REPORT_READ_END after the
-// last entry (the totals are then read); REPORT_READ_FOREIGN for a damaged
-// entry, one out of order, or a report that ends early.
-int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, bool without_timeline,
-                       char* error_text, size_t error_capacity);
+enum ReportEntryPart {
+    REPORT_ENTRY_WHOLE = 0,   // every field, the timeline too
+    REPORT_ENTRY_KEYS = 1,    // what tells whether the file changed, and its status: the fields an
+                              // entry begins with, so that an update of a large report reads little
+};
 
-// The entry that starts at `offset`, read again (the timeline too). False when
-// it is not there any more.
-bool report_reader_entry_at(ReportReader& reader, uint64_t offset, BatchFile& file);
+// The next entry, as a file of the collection with the fields asked for.
+// `offset` receives where the entry starts, for report_reader_line_at.
+// REPORT_READ_END after the last entry (the totals are then read);
+// REPORT_READ_FOREIGN for a damaged entry, one out of order, or a report that
+// ends early.
+int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, int part, char* error_text,
+                       size_t error_capacity);
+
+// The text of the entry that starts at `offset` (without the comma that
+// follows it). Reading entries forward stays within what was read ahead.
+// False when it is not there any more.
+bool report_reader_line_at(ReportReader& reader, uint64_t offset, std::string& line);
+
+// An entry's text as a file with every field. False when it is not one.
+bool report_entry_parse(const std::string& line, bool with_actions, BatchFile& file);
 
 void report_reader_close(ReportReader& reader);
 

@@ -16,6 +16,7 @@ void write_ready(ReportSequence& sequence) {
         // Only the reports wanted the timeline; what the albums and totals
         // need stays.
         std::vector<TimelinePoint>().swap(file.timeline.points);
+        std::string().swap(file.report_entry);
         sequence.next += 1;
     }
     sequence.advanced.notify_all();

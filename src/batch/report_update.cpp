@@ -28,8 +28,9 @@ bool unchanged(const BatchFile& file, const BatchFile& entry) {
 
 }  // namespace
 
-bool report_update_plan(ReportUpdate& update, const char* path, std::vector<BatchFile>& files) {
+bool report_update_plan(ReportUpdate& update, const char* path, std::vector<BatchFile>& files, bool whole_entries) {
     update.path = path;
+    update.whole_entries = whole_entries;
     update.open = false;
     update.files = &files;
     update.offsets.assign(files.size(), NO_ENTRY);
@@ -57,7 +58,8 @@ bool report_update_plan(ReportUpdate& update, const char* path, std::vector<Batc
     for (;;) {
         BatchFile entry;
         uint64_t offset = 0;
-        const int status = report_reader_next(update.reader, entry, offset, true, error_text, sizeof error_text);
+        const int status =
+            report_reader_next(update.reader, entry, offset, REPORT_ENTRY_KEYS, error_text, sizeof error_text);
         if (status == REPORT_READ_END) break;
         if (status != REPORT_READ_OK) {
             report_print_unreadable(path, error_text);
@@ -81,10 +83,16 @@ bool report_update_plan(ReportUpdate& update, const char* path, std::vector<Batc
 bool report_update_fill(void* context, BatchFile& file) {
     ReportUpdate& update = *static_cast<ReportUpdate*>(context);
     const size_t index = static_cast<size_t>(&file - update.files->data());
+    std::string line;
     BatchFile entry;
-    if (update.open && update.offsets[index] != NO_ENTRY &&
-        report_reader_entry_at(update.reader, update.offsets[index], entry) && entry.path == file.path) {
-        file.timeline = std::move(entry.timeline);
+    const bool found = update.open && update.offsets[index] != NO_ENTRY &&
+                       report_reader_line_at(update.reader, update.offsets[index], line);
+    // The JSON takes the entry's text as it stands; the CSV and the page need
+    // its fields, and a decode report's entry has more than a scan writes.
+    const bool whole = update.whole_entries || update.reader.with_actions;
+    if (found && (!whole || (report_entry_parse(line, update.reader.with_actions, entry) && entry.path == file.path))) {
+        if (whole) report_entry_take_scan(file, std::move(entry));
+        if (!update.reader.with_actions) file.report_entry = std::move(line);
         return true;
     }
     report_print_update_entry_lost(update.path, file.path);

@@ -14,6 +14,7 @@ struct ReportUpdate {
     ReportReader reader;
     bool open;
     std::vector<BatchFile>* files;
+    bool whole_entries;              // the CSV or the page is written: they need every field
     std::vector<uint64_t> offsets;   // per file: where its entry starts in the earlier report
     uint64_t reused;
     uint64_t dropped;                // entries whose file is gone
@@ -24,9 +25,11 @@ struct ReportUpdate {
 // they are written). A report that is missing, or of another version, leaves
 // every file to be read, with a note. False after printing the error for a
 // report that cannot be read or is not one of this program's.
-bool report_update_plan(ReportUpdate& update, const char* path, std::vector<BatchFile>& files);
+bool report_update_plan(ReportUpdate& update, const char* path, std::vector<BatchFile>& files, bool whole_entries);
 
-// The report sequence's hook: reads a taken-over file's timeline again.
+// The report sequence's hook: reads a taken-over file's entry again, as the
+// text the JSON report takes over and, where other reports need them, its
+// fields.
 bool report_update_fill(void* context, BatchFile& file);
 
 void report_update_close(ReportUpdate& update);

@@ -58,3 +58,7 @@ bool path_within(const char* folder, const char* path) {
         at = up;
     }
 }
+
+bool path_identity(const char* path, FileIdentity& identity) {
+    return platform_file_identity(path, identity);
+}

@@ -24,8 +24,8 @@ import harness
 import hdcd_inputs as inputs
 
 BATCH = harness.BATCH_PROGRAM
-FILE_FIELDS = ["path", "path_bytes", "folder", "size", "modified", "identity", "container", "sample_rate", "bits",
-               "frames", "seconds", "status", "truncated", "error", "skip_reason", "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode",
+FILE_FIELDS = ["path", "path_bytes", "folder", "size", "modified", "identity", "status", "container", "sample_rate",
+               "bits", "frames", "seconds", "truncated", "error", "skip_reason", "hdcd_found", "bit_position", "packet_type", "packet_type_name", "peak_extend_mode",
                "peak_extend_mode_name", "valid_packets", "packet_errors",
                "peak_extend_packets", "transient_filter_packets", "max_gain_code", "left_packets", "right_packets",
                "timer_expirations", "stereo_mismatch_samples", "first_packet_seconds", "timeline"]
@@ -272,6 +272,10 @@ class BatchScanTest(harness.CliTestCase):
         result, updated = self.reports("u", ["scan", "Music", "--update", "u.json"])
         self.assertEqual(harness.read_json(self.path("u.json"))["updated"], {"reused": 9, "scanned": 7, "dropped": 1})
         self.assertEqual(updated, self.reports("full", ["scan", "Music"])[1])
+        shutil.copyfile(self.path("whole.json"), self.path("j.json"))  # the JSON alone takes entries as they stand
+        self.run_batch(["scan", "Music", "--update", "j.json"])
+        self.assertEqual(without_elapsed(harness.read_json(self.path("j.json"))), without_elapsed(
+            harness.read_json(self.path("u.json"))))
 
         # An unchanged file is not read again: garbage of its size and time keeps its entry.
         wav = self.path("Music", "Disc 1", "01 lle.wav")
