@@ -1,5 +1,7 @@
 #include "batch/batch_file.h"
 
+#include "audio_io/flac_suffix.h"
+#include "audio_io/input_source.h"
 #include "platform/directory_listing.h"
 
 const char* batch_status_name(int32_t status) {
@@ -29,6 +31,17 @@ const char* batch_peak_extend_mode_name(uint32_t peak_extend_mode) {
         case 2: return "always";
         default: return "never";
     }
+}
+
+bool batch_file_take_kind(BatchFile& file) {
+    if (has_flac_suffix(file.path.c_str())) {
+        file.audio = true;
+        file.input_kind = INPUT_KIND_FLAC;
+    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
+        file.audio = true;
+        file.input_kind = INPUT_KIND_WAV;
+    }
+    return file.audio;
 }
 
 std::string batch_file_folder(const BatchFile& file) {

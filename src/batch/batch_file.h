@@ -73,6 +73,10 @@ const char* batch_packet_type_name(uint32_t packet_type);
 // The summary's Peak Extend mode as a word: "never", "intermittent" or "always".
 const char* batch_peak_extend_mode_name(uint32_t peak_extend_mode);
 
+// Takes a file for audio by its suffix (.wav or .flac, any letter case) and
+// sets audio and input_kind; false when it is not audio.
+bool batch_file_take_kind(BatchFile& file);
+
 // The album the entry belongs to: the folder part of the path ("." when it has
 // none), or for a folder that could not be read the folder itself.
 std::string batch_file_folder(const BatchFile& file);

@@ -60,15 +60,7 @@ BatchFile file_entry(std::string path, size_t relative_start, uint64_t size, con
     file.modified_known = stamp.modified_known;
     file.identity = stamp.identity;
     file.identity_known = stamp.identity_known;
-    if (has_flac_suffix(file.path.c_str())) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_FLAC;
-    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_WAV;
-    } else {
-        file.status = BATCH_STATUS_OTHER;
-    }
+    if (!batch_file_take_kind(file)) file.status = BATCH_STATUS_OTHER;
     return file;
 }
 

@@ -7,8 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "audio_io/flac_suffix.h"
-#include "audio_io/input_source.h"
 #include "batch/name_text.h"
 #include "batch/report_format.h"
 #include "console/console.h"
@@ -223,13 +221,7 @@ bool take_keys(const Json& json, BatchFile& file, const char*& wrong) {
     if (file.identity_known && !report_identity_parse(text, file.identity)) return false;
     wrong = "status";
     if (!take_text(json, "status", text) || (file.status = status_from_name(text)) < 0) return false;
-    if (has_flac_suffix(file.path.c_str())) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_FLAC;
-    } else if (path_has_suffix(file.path.c_str(), ".wav")) {
-        file.audio = true;
-        file.input_kind = INPUT_KIND_WAV;
-    }
+    batch_file_take_kind(file);
     return true;
 }
 
