@@ -3,6 +3,8 @@
 Chromium), --jobs independence, and a real Ctrl+C."""
 import csv
 import fcntl
+import html
+import json
 import os
 import pty
 import re
@@ -135,6 +137,28 @@ def png_is_blank(path):
     return len(set(zlib.decompress(b"".join(chunks)))) < 16
 
 
+# Run in the page after its own script (--dump-dom): every in-page link's target exists; in each album
+# section the track rows link to its pictures and the pictures back to it; the albums table links to the
+# sections; "only HDCD albums" leaves the HDCD albums' rows and sections; clicking a head sorts the rows
+# by length, by number or as text.
+PAGE_PROBE = """<script>(function(){
+var all=function(s,r){return Array.prototype.slice.call((r||document).querySelectorAll(s))},p={misplaced:[],track_links:0},
+heading=function(s){return s.querySelector('h2').textContent.replace(/^\\S+ albums /,'')};
+p.unresolved=all('a[href^="#"]').map(function(a){return a.getAttribute('href')}).filter(function(h){return !document.getElementById(h.slice(1))});
+all('section').forEach(function(s){all('td a, .track h3 a',s).forEach(function(a){var t=document.getElementById(a.getAttribute('href').slice(1));
+p.track_links++;if(!t||t!==s&&t.closest('section')!==s)p.misplaced.push(a.getAttribute('href'))})});
+p.albums=all('.albums td a').map(function(a){return heading(document.getElementById(a.getAttribute('href').slice(1)))});
+document.getElementById('only').click();
+p.filtered=all('section').concat(all('.albums tbody tr')).filter(function(e){return getComputedStyle(e).display!='none'}).map(function(e){
+return e.tagName=='SECTION'?heading(e):e.cells[1].textContent});
+p.sorted={};p.unsorted={};
+[['.albums','Total time'],['#a0','Length'],['.albums','Album']].forEach(function(c){
+var t=document.querySelector(c[0]),h=all('th',t).filter(function(h){return h.textContent==c[1]})[0],
+v=function(){return all('tbody tr',t).map(function(r){var x=r.cells[h.cellIndex];return x.dataset.sort?+x.dataset.sort:x.textContent})};
+p.unsorted[c[1]]=v();h.click();p.sorted[c[1]]=v()});
+var o=document.createElement('pre');o.id='probe';o.textContent=JSON.stringify(p);document.body.appendChild(o)})()</script>"""
+
+
 def chromium(page, directory, *mode):
     profile = tempfile.mkdtemp(prefix="qv-chromium-")
     try:
@@ -233,7 +257,21 @@ class BatchScanTest(harness.CliTestCase):
         text = chromium(reports[2], self.dir, "--dump-dom").decode()
         for verdict in ["HDCD signalling only", "not HDCD", "Disc 2 \u00fcn\u00ef", "Transient Filter"]:
             self.assertIn(verdict, text)
-        self.assertEqual(text.count("<svg"), 5)  # the HDCD PCM16 tracks
+        # A picture per HDCD PCM16 track, a summary per album that has one.
+        self.assertEqual((text.count('href="#frame"'), text.count("<clipPath")), (5, 2))
+        probed = self.path("probe.html")
+        with open(probed, "wb") as handle:
+            handle.write(page + PAGE_PROBE.encode())
+        probe = json.loads(html.unescape(re.search(r'<pre id="probe">(.*?)</pre>',
+                                                   chromium(probed, self.dir, "--dump-dom").decode()).group(1)))
+        self.assertEqual((probe["unresolved"], probe["misplaced"], probe["track_links"]), ([], [], 6 * 2))
+        self.assertEqual(sorted(probe["albums"]), sorted("Music/" + name for name in VERDICTS))
+        self.assertEqual(sorted(probe["filtered"]), sorted(["Music/Disc 1", "Music/Disc 2 \u00fcn\u00ef/sub/deep",
+                                                            "Music/Disc 3"] * 2))
+        for column, values in probe["sorted"].items():
+            with self.subTest(column):
+                self.assertEqual(values, sorted(values))
+                self.assertNotEqual(values, probe["unsorted"][column])
         chromium(reports[2], self.dir, "--screenshot=" + self.path("page.png"))
         self.assertFalse(png_is_blank(self.path("page.png")))
         if os.environ.get("QV_KEEP_SCREENSHOT"):
