@@ -10,6 +10,7 @@
 #include "batch/name_text.h"
 #include "batch/report_format.h"
 #include "console/console.h"
+#include "platform/directory_listing.h"
 #include "platform/file_position.h"
 
 namespace {
@@ -33,6 +34,7 @@ bool read_line(ReportReader& reader, std::string& line, uint64_t& line_offset) {
             const size_t length =
                 newline != nullptr ? static_cast<size_t>(static_cast<const char*>(newline) - begin) : available;
             line.assign(begin, length);
+            if (!line.empty() && line.back() == '\r') line.pop_back();  // a report that went through Windows tools
             line_offset = reader.buffer_offset + reader.buffer_start;
             reader.buffer_start += newline != nullptr ? length + 1 : length;
             reader.offset = reader.buffer_offset + reader.buffer_start;
@@ -290,6 +292,14 @@ int damaged(ReportReader& reader, char* error_text, size_t error_capacity, const
 
 int report_reader_open(ReportReader& reader, const char* path, char* error_text, size_t error_capacity) {
     reader = ReportReader{};
+    // A pipe or a device could block the run or give one reading only.
+    uint64_t size = 0;
+    const int32_t kind = platform_path_kind(path, size);
+    if (kind != PLATFORM_ENTRY_FILE && kind != PLATFORM_ENTRY_MISSING) {
+        format_to_buffer(error_text, error_capacity, "it is %s, not a file",
+                         kind == PLATFORM_ENTRY_DIRECTORY ? "a folder" : "a pipe, device or socket");
+        return REPORT_READ_UNREADABLE;
+    }
     reader.stream = fopen(path, "rb");
     if (reader.stream == nullptr) {
         format_to_buffer(error_text, error_capacity, "%s", strerror(errno));

@@ -341,6 +341,12 @@ class BatchScanTest(harness.CliTestCase):
                 update = self.run_batch(["scan", "Music", "--update", name, "--quiet"])
                 self.assertIn(message, update.stderr)
                 self.assertEqual(harness.read_bytes(self.path(name)) == content, status == 1)
+        if not harness.ON_WINDOWS_BUILD:  # a pipe is never opened: it would hold the run
+            os.mkfifo(self.path("pipe.json"))
+            for command in (["report", "pipe.json"], ["scan", "Music", "--update", "pipe.json"]):
+                result = self.run_batch(command, timeout=30)
+                self.assertEqual(result.status, 1)
+                self.assertIn(b"pipe.json: it is a pipe, device or socket, not a file", result.stderr)
 
     def test_argument_errors(self):
         cases = [(["scan"], b"Error: no PATH given\n"),
