@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr size_t REPORT_WRITE_BUFFER = 1 << 18;
+
 void describe_errno(char* error_text, size_t error_capacity, int code) {
     format_to_buffer(error_text, error_capacity, "%s", code != 0 ? strerror(code) : "unknown error");
 }
@@ -63,6 +65,10 @@ bool report_set_open(ReportSet& reports, const char* json, const char* csv, cons
             report_set_abandon(reports);
             return false;
         }
+    }
+    // Large reports go out in large writes.
+    for (int i = 0; i < REPORT_FORMATS; ++i) {
+        if (reports.targets[i] != nullptr) setvbuf(reports.outputs[i].stream, nullptr, _IOFBF, REPORT_WRITE_BUFFER);
     }
     if (json != nullptr) report_json_begin(reports.json, reports.outputs[REPORT_JSON].stream, with_actions);
     if (csv != nullptr) report_csv_begin(reports.csv, reports.outputs[REPORT_CSV].stream, with_actions);
