@@ -8,6 +8,11 @@ minimum and median wall time, their ratios and the peak resident memory
 memory does not grow with the input. The HDCD core benchmark's figures join
 the same table. The table is printed and written to the results file.
 
+The qv-hdcd-batch rows run on generated collections that stay in the work
+folder for the next run (about 4 GB). `--only-report-rows` runs only the rows
+on large collections and on the reports (memory, the JSON's size, the update
+of a report, the HTML page's open time) and prints them.
+
 Run through `make bench`; it expects a Release build directory.
 """
 import argparse
@@ -32,8 +37,8 @@ class Run:
         self.max_rss_kib = max_rss_kib
 
 
-def run_once(argv):
-    """Runs argv with stdout and stderr discarded; wall time and peak RSS.
+def run_once(argv, cwd=None):
+    """Runs argv (in cwd) with stdout and stderr discarded; wall time and peak RSS.
 
     The peak RSS comes from GNU time: a child spawned straight from this
     script would report this interpreter's memory, which it shares until exec.
@@ -42,7 +47,7 @@ def run_once(argv):
         sys.exit(f"bench: {argv[0]} not found")
     rss_file = os.path.join(WORK_DIR[0], "rss.txt")
     start = time.perf_counter()
-    result = subprocess.run([GNU_TIME, "-f", "%M", "-o", rss_file] + argv,
+    result = subprocess.run([GNU_TIME, "-f", "%M", "-o", rss_file] + argv, cwd=cwd,
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
     if result.returncode != 0:
@@ -139,12 +144,60 @@ def processor_name():
 # decode row runs one encoder thread per file.
 # 40 FLAC tracks of 3 minutes in 4 album folders (two HDCD albums, one with
 # signalling only, one without packets), the same collection as PCM16 WAV, and
-# 10,000 small WAV files for the memory figure.
+# 10,000 small WAV files for the memory figure. Larger collections are hard
+# links to one track, so that 1,000 tracks take the disk of one. Every
+# collection stays in the work folder for the next run, beside a stamp of what
+# it was made from.
 
 BATCH_ALBUMS = [("HDCD album 1", []), ("HDCD album 2", []), ("Signalling only", ["--signalling-only"]),
                 ("No HDCD", ["--no-packets"])]
 BATCH_TRACKS = 10
 BATCH_TRACK_SECONDS = 180
+TRACK_BYTES = BATCH_TRACK_SECONDS * RATE * 4  # one three-minute PCM16 track, a bound for its FLAC too
+SMALL_FILES = 10000
+SMALL_FILE_BYTES = RATE * 4 + 44
+HDCD_COUNTS = (250, 500, 1000)  # tracks in the collections whose peak memory must not grow with them
+PAGE_ALBUMS = 2000  # of the page's collection: each a one-second track without HDCD, one in 40 ten HDCD tracks
+PAGE_HDCD_EVERY = 40
+
+# Size of the JSON report of the 40-FLAC collection (scanned as "coll-flac"
+# from the work folder, --jobs 2) as qv-hdcd-batch wrote it at commit ca9848e,
+# the last version that listed every timeline point in full.
+JSON_BYTES_BEFORE = 1270718
+
+
+def file_stamp(path):
+    info = os.stat(path)
+    return f"{info.st_size} {info.st_ino} {info.st_mtime_ns}"
+
+
+def cached(path, recipe, needed_bytes, make):
+    """Makes path (a file or a folder) through make(path) unless the one there was made from the same recipe,
+    whose text is kept beside it. Refuses to start when the disk lacks needed_bytes and 1 GB to spare."""
+    stamp_path = path + ".made"
+    if os.path.exists(path) and os.path.exists(stamp_path):
+        with open(stamp_path) as stamp:
+            if stamp.read() == recipe:
+                return
+        os.remove(stamp_path)
+    if os.path.isdir(path):
+        shutil.rmtree(path)
+    elif os.path.exists(path):
+        os.remove(path)
+    free = shutil.disk_usage(os.path.dirname(path)).free
+    if free < needed_bytes + (1 << 30):
+        sys.exit(f"bench: {path} needs {needed_bytes / 1e9:.2f} GB and 1 GB to spare; {free / 1e9:.2f} GB free")
+    print(f"Making {path}", flush=True)
+    make(path)
+    with open(stamp_path, "w") as stamp:
+        stamp.write(recipe)
+
+
+def make_flac_track(make_audio, variant, seconds, path):
+    wav = path[:-len(".flac")] + ".wav"
+    run_once([make_audio, *variant, str(seconds), wav])
+    run_steps([["flac", "-s", "-5", "-f", wav, "-o", path]], [])
+    os.remove(wav)
 
 
 def make_batch_collection(make_audio, root, suffix):
@@ -152,41 +205,123 @@ def make_batch_collection(make_audio, root, suffix):
     for album, variant in BATCH_ALBUMS:
         folder = os.path.join(root, album)
         os.makedirs(folder, exist_ok=True)
-        wav = os.path.join(folder, "track01.wav")
-        run_once([make_audio, *variant, str(BATCH_TRACK_SECONDS), wav])
-        first = wav
+        first = os.path.join(folder, "track01" + suffix)
         if suffix == ".flac":
-            first = os.path.join(folder, "track01.flac")
-            run_steps([["flac", "-s", "-5", "-f", wav, "-o", first]], [])
-            os.remove(wav)
+            make_flac_track(make_audio, variant, BATCH_TRACK_SECONDS, first)
+        else:
+            run_once([make_audio, *variant, str(BATCH_TRACK_SECONDS), first])
         for n in range(2, BATCH_TRACKS + 1):
             shutil.copyfile(first, os.path.join(folder, f"track{n:02d}{suffix}"))
+
+
+def make_small_collection(make_audio, root):
+    small = root + ".wav"
+    run_once([make_audio, "1", small])
+    for n in range(SMALL_FILES):
+        folder = os.path.join(root, f"album{n // 100:03d}")
+        os.makedirs(folder, exist_ok=True)
+        shutil.copyfile(small, os.path.join(folder, f"track{n % 100:02d}.wav"))
+        if n % 2000 == 1999:
+            print(f"  {n + 1} files", flush=True)
+    os.remove(small)
+
+
+def make_linked_collection(track, root, count):
+    """count hard links to track in albums of BATCH_TRACKS."""
+    for n in range(count):
+        folder = os.path.join(root, f"album{n // BATCH_TRACKS + 1:03d}")
+        os.makedirs(folder, exist_ok=True)
+        os.link(track, os.path.join(folder, f"track{n % BATCH_TRACKS + 1:02d}.flac"))
+
+
+def make_page_collection(hdcd, plain, root):
+    for n in range(PAGE_ALBUMS):
+        folder = os.path.join(root, f"album{n + 1:04d}")
+        os.makedirs(folder)
+        os.link(plain, os.path.join(folder, "track00.flac"))
+        if n % PAGE_HDCD_EVERY == 0:
+            for track in range(1, BATCH_TRACKS + 1):
+                os.link(hdcd, os.path.join(folder, f"track{track:02d}.flac"))
+
+
+class Collections:
+    """The generated collections, each made on first use."""
+
+    def __init__(self, make_audio, work):
+        self.make_audio = make_audio
+        self.work = work
+        self.maker = file_stamp(make_audio)
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def batch(self, suffix):
+        root = self.path("coll-flac" if suffix == ".flac" else "coll-wav")
+        cached(root, f"40 tracks{suffix}, make_bench_audio {self.maker}\n", 40 * TRACK_BYTES,
+               lambda path: make_batch_collection(self.make_audio, path, suffix))
+        return root
+
+    def small(self):
+        root = self.path("coll-small")
+        cached(root, f"{SMALL_FILES} one-second WAV, make_bench_audio {self.maker}\n", SMALL_FILES * SMALL_FILE_BYTES,
+               lambda path: make_small_collection(self.make_audio, path))
+        return root
+
+    def track(self, name, variant, seconds):
+        track = self.path(name + ".flac")
+        cached(track, f"{variant} {seconds} s, make_bench_audio {self.maker}\n", seconds * RATE * 4,
+               lambda path: make_flac_track(self.make_audio, variant, seconds, path))
+        return track
+
+    def hdcd(self, count):
+        """count links to one three-minute HDCD track."""
+        track = self.track("hdcd-track", [], BATCH_TRACK_SECONDS)
+        root = self.path(f"coll-hdcd-{count}")
+        cached(root, f"{count} links to {file_stamp(track)}\n", 0,
+               lambda path: make_linked_collection(track, path, count))
+        return root
+
+    def page(self):
+        hdcd = self.track("hdcd-track", [], BATCH_TRACK_SECONDS)
+        plain = self.track("plain-track", ["--no-packets"], 1)
+        root = self.path("coll-page")
+        cached(root, f"{PAGE_ALBUMS} albums, links to {file_stamp(hdcd)} and {file_stamp(plain)}\n", 0,
+               lambda path: make_page_collection(hdcd, plain, path))
+        return root
 
 
 def collection_files(root):
     return sorted(os.path.join(d, f) for d, _, names in os.walk(root) for f in names)
 
 
-def batch_rows(build, work, runs):
-    """Times qv-hdcd-batch scan and decode against their peers; returns the table lines and
-    the names of the goals missed."""
+class BatchTable:
+    """The rows of the qv-hdcd-batch table, the goals they judge and the names of those missed."""
+
+    def __init__(self):
+        self.lines = ["", "qv-hdcd-batch on generated collections (each row names its own); "
+                      "times in seconds, memory in MiB.", "",
+                      "| case | peer | program median | peer median | ratio median | goal | met | program peak RSS |",
+                      "|---|---|---|---|---|---|---|---|"]
+        self.goals = 0
+        self.missed = []
+
+    def row(self, case, peer, program, peer_value, ratio, goal, met, rss):
+        self.goals += 1
+        if not met:
+            self.missed.append(case)
+        self.lines.append(f"| {case} | {peer} | {program} | {peer_value} | {ratio} | {goal} | {'yes' if met else 'NO'} "
+                          f"| {rss} |")
+
+    def skip(self, case, reason):
+        print(f"{case}: {reason}", flush=True)
+        self.lines.append(f"| {case} | - | ({reason}) | - | - | - | - | - |")
+
+
+def timed_rows(table, build, work, collections, runs):
+    """Times qv-hdcd-batch scan and decode against their peers, and the scan's page-cache rate."""
     program = os.path.join(build, "qv-hdcd")
     batch = os.path.join(build, "qv-hdcd-batch")
-    make_audio = os.path.join(build, "make_bench_audio")
-    flac_root, wav_root, small_root = (os.path.join(work, n) for n in ("coll-flac", "coll-wav", "coll-small"))
-    for root in (flac_root, wav_root, small_root):
-        shutil.rmtree(root, ignore_errors=True)
-    print("Making the benchmark collections", flush=True)
-    make_batch_collection(make_audio, flac_root, ".flac")
-    make_batch_collection(make_audio, wav_root, ".wav")
-    small = os.path.join(work, "small.wav")
-    run_once([make_audio, "1", small])
-    for n in range(10000):
-        folder = os.path.join(small_root, f"album{n // 100:03d}")
-        os.makedirs(folder, exist_ok=True)
-        shutil.copyfile(small, os.path.join(folder, f"track{n % 100:02d}.wav"))
-    os.remove(small)
-    report = os.path.join(work, "batch.json")
+    flac_root, wav_root = collections.batch(".flac"), collections.batch(".wav")
     flacs = collection_files(flac_root)
     loop = ["sh", "-c", 'for f in "$@"; do "$0" --scan "$f" --quiet; done; true', program, *flacs]
     xargs = ["sh", "-c", f"find '{flac_root}' -name '*.flac' -print0 | xargs -0 -P2 -n1 flac -s -t"]
@@ -214,20 +349,12 @@ def batch_rows(build, work, runs):
     for case in cases:
         print(f"Timing {case.name} against {case.peer_name}", flush=True)
         measure(case, runs)
-    lines = ["", "qv-hdcd-batch on a collection of 40 three-minute tracks in 4 albums (two HDCD, one signalling "
-             "only, one without packets); times in seconds, memory in MiB.", "",
-             "| case | peer | program median | peer median | ratio median | goal | met | program peak RSS |",
-             "|---|---|---|---|---|---|---|---|"]
-    missed = []
     for case in cases:
         p = statistics.median(r.seconds for r in case.program_runs)
         q = statistics.median(r.seconds for r in case.peer_runs)
-        met = p / q <= case.goal
-        if not met:
-            missed.append(case.name)
-        rss = max(r.max_rss_kib for r in case.program_runs)
-        lines.append(f"| {case.name} | {case.peer_name} | {seconds_text(p)} | {seconds_text(q)} | {p / q:.2f} "
-                     f"| <= {case.goal:.2f} | {'yes' if met else 'NO'} | {mib_text(rss)} |")
+        table.row(case.name, case.peer_name, seconds_text(p), seconds_text(q), f"{p / q:.2f}",
+                  f"<= {case.goal:.2f}", p / q <= case.goal, mib_text(max(r.max_rss_kib for r in case.program_runs)))
+    shutil.rmtree(out_root, ignore_errors=True)
 
     wav_bytes = sum(os.path.getsize(f) for f in collection_files(wav_root))
     scan_wav = [[batch, "scan", wav_root, "--jobs", "2", "--quiet"]]
@@ -235,38 +362,145 @@ def batch_rows(build, work, runs):
     wav_runs = [run_steps(scan_wav, []) for _ in range(runs)]
     median = statistics.median(r.seconds for r in wav_runs)
     rate = wav_bytes / median / 1e9
-    met = rate >= 1.0
-    if not met:
-        missed.append("batch scan, 40 PCM16 WAV")
-    lines.append(f"| batch scan, 40 PCM16 WAV ({wav_bytes / 1e9:.2f} GB, page cache), --jobs 2 | - "
-                 f"| {seconds_text(median)} | - | {rate:.2f} GB/s | >= 1.00 GB/s | {'yes' if met else 'NO'} "
-                 f"| {mib_text(max(r.max_rss_kib for r in wav_runs))} |")
+    table.row(f"batch scan, 40 PCM16 WAV ({wav_bytes / 1e9:.2f} GB, page cache), --jobs 2", "-", seconds_text(median),
+              "-", f"{rate:.2f} GB/s", ">= 1.00 GB/s", rate >= 1.0, mib_text(max(r.max_rss_kib for r in wav_runs)))
 
-    small_run = run_steps([[batch, "scan", small_root, "--jobs", "2", "--quiet", "--json", report]], [report])
-    met = small_run.max_rss_kib <= 64 * 1024
-    if not met:
-        missed.append("batch scan, 10,000 small files")
-    lines.append(f"| batch scan, 10,000 one-second WAV files in 100 folders, --json | - "
-                 f"| {seconds_text(small_run.seconds)} | - | - | <= 64 MiB | {'yes' if met else 'NO'} "
-                 f"| {mib_text(small_run.max_rss_kib)} |")
-    for root in (flac_root, wav_root, small_root, out_root):
-        shutil.rmtree(root, ignore_errors=True)
+
+def has_update(batch):
+    usage = subprocess.run([batch, "scan", "--help"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True).stdout
+    return "--update" in usage
+
+
+def small_file_rows(table, batch, collections, runs):
+    """Peak memory of a scan of 10,000 small files, and how long an update of its report takes when nothing
+    changed, against the full scan."""
+    root = collections.small()
+    report = os.path.join(collections.work, "small.json")
+    scan = [batch, "scan", root, "--jobs", "2", "--quiet", "--json", report]
+    print("Scanning 10,000 small files", flush=True)
+    full = run_steps([scan], [report])
+    table.row("batch scan, 10,000 one-second WAV files in 100 folders, --json", "-", seconds_text(full.seconds), "-",
+              "-", "<= 64 MiB", full.max_rss_kib <= 64 * 1024, mib_text(full.max_rss_kib))
+    case = "batch scan --update of that report, the 10,000 files unchanged"
+    if has_update(batch):
+        print("Updating the report of 10,000 unchanged files", flush=True)
+        updates = [run_steps([scan + ["--update", report]], []) for _ in range(runs)]
+        median = statistics.median(r.seconds for r in updates)
+        share = median / full.seconds
+        table.row(case, "the full scan above", seconds_text(median), seconds_text(full.seconds),
+                  f"{share * 100:.1f} %", "<= 2 %", share <= 0.02, mib_text(max(r.max_rss_kib for r in updates)))
+    else:
+        table.skip(case, "not available: scan has no --update")
     os.remove(report)
-    return lines, missed
+
+
+def memory_row(table, batch, collections):
+    """Peak memory of a scan writing all three reports, at 250, 500 and 1,000 HDCD tracks: at most 64 MiB, and
+    flat: 750 more tracks may add their per-file records (some hundred bytes each), not what a track's
+    reports need (its timeline alone takes 28 KiB)."""
+    reports = [os.path.join(collections.work, "scale." + kind) for kind in ("json", "csv", "html")]
+    runs = []
+    for count in HDCD_COUNTS:
+        root = collections.hdcd(count)
+        print(f"Scanning {count} HDCD tracks, all three reports", flush=True)
+        runs.append(run_steps([[batch, "scan", root, "--jobs", "2", "--quiet", "--json", reports[0],
+                                "--csv", reports[1], "--html", reports[2]]], reports))
+    for path in reports:
+        os.remove(path)
+    rss = [r.max_rss_kib for r in runs]
+    met = rss[-1] <= 64 * 1024 and rss[-1] - rss[0] <= 2 * 1024
+    table.row(f"batch scan, {' / '.join(f'{n:,}' for n in HDCD_COUNTS)} three-minute HDCD FLAC in albums of 10, "
+              "--jobs 2, --json --csv --html", "-", " / ".join(seconds_text(r.seconds) for r in runs), "-", "-",
+              f"<= 64 MiB at {HDCD_COUNTS[-1]:,}, at most 2 MiB above {HDCD_COUNTS[0]}", met,
+              " / ".join(mib_text(k) for k in rss))
+
+
+def json_size_row(table, batch, collections):
+    """The JSON report of the 40-FLAC collection against its size before the timelines were written as runs."""
+    root = collections.batch(".flac")
+    report = os.path.join(collections.work, "coll-flac.json")
+    print("Scanning the 40 FLAC tracks for the JSON report", flush=True)
+    # Named relative to the work folder, as for the figure before, so that the paths in the report are the same.
+    run = run_once([batch, "scan", os.path.basename(root), "--jobs", "2", "--quiet", "--json", report],
+                   cwd=collections.work)
+    size = os.path.getsize(report)
+    os.remove(report)
+    ratio = size / JSON_BYTES_BEFORE
+    table.row("JSON report of the 40 FLAC tracks, bytes", "the report of version ca9848e", f"{size:,}",
+              f"{JSON_BYTES_BEFORE:,}", f"{ratio:.2f}", "<= 0.33", ratio <= 1 / 3, mib_text(run.max_rss_kib))
+
+
+def page_open_row(table, batch, collections):
+    """The time the HTML report of 500 HDCD tracks and 2,000 without takes to open (bench/page_open.py)."""
+    tracks = PAGE_ALBUMS // PAGE_HDCD_EVERY * BATCH_TRACKS
+    case = (f"HTML report of {tracks} HDCD and {PAGE_ALBUMS:,} other tracks in {PAGE_ALBUMS:,} albums, "
+            "open to its load event in headless Chromium")
+    opener = os.path.join(os.path.dirname(os.path.abspath(__file__)), "page_open.py")
+    if not os.path.exists(opener):
+        table.skip(case, "not available: no bench/page_open.py")
+        return
+    root = collections.page()
+    page = collections.path("page.html")
+    # Made again only when the program or the collection changed.
+    cached(page, f"{file_stamp(root)} by qv-hdcd-batch {file_stamp(batch)}\n", 0,
+           lambda path: run_once([batch, "scan", root, "--jobs", "2", "--quiet", "--html", path]))
+    print("Opening the page", flush=True)
+    opened = subprocess.run([sys.executable, opener, page], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
+    if opened.returncode != 0:
+        reason = (opened.stderr.strip().splitlines() or [f"exit status {opened.returncode}"])[-1]
+        table.skip(case, f"not available: page_open.py: {reason}")
+        return
+    seconds = float(opened.stdout.split()[-1])
+    table.row(f"{case} ({os.path.getsize(page) / 1e6:.1f} MB)", "-", seconds_text(seconds), "-", "-", "<= 2 s",
+              seconds <= 2.0, "-")
+
+
+def report_rows(table, build, collections, runs):
+    """The rows on large collections and the reports: memory, the JSON's size, the update, the page."""
+    batch = os.path.join(build, "qv-hdcd-batch")
+    small_file_rows(table, batch, collections, runs)
+    memory_row(table, batch, collections)
+    json_size_row(table, batch, collections)
+    page_open_row(table, batch, collections)
+
+
+def batch_rows(build, work, runs):
+    """All qv-hdcd-batch rows."""
+    table = BatchTable()
+    collections = Collections(os.path.join(build, "make_bench_audio"), work)
+    timed_rows(table, build, work, collections, runs)
+    report_rows(table, build, collections, runs)
+    return table
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--results", required=True)
+    parser.add_argument("--results", help="the file the table is written to (required unless --only-report-rows)")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--minutes", type=int, default=10)
     parser.add_argument("--long-minutes", type=int, default=60,
                         help="length of the memory-check file; 0 skips it")
     parser.add_argument("--skip-batch", action="store_true", help="leave out the qv-hdcd-batch rows")
+    parser.add_argument("--only-report-rows", action="store_true",
+                        help="run only the qv-hdcd-batch rows on large collections and reports; print, write nothing")
     args = parser.parse_args()
+    if not args.results and not args.only_report_rows:
+        parser.error("--results is required")
 
     build = os.path.abspath(args.build_dir)
+    work = os.path.join(build, "bench-work")
+    os.makedirs(work, exist_ok=True)
+    WORK_DIR[0] = work
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit("bench: GNU time (/usr/bin/time) is missing; run `make deps`")
+    if args.only_report_rows:
+        table = BatchTable()
+        report_rows(table, build, Collections(os.path.join(build, "make_bench_audio"), work), args.runs)
+        print("\n".join(table.lines))
+        return
     program = os.path.join(build, "qv-hdcd")
     flac15_dir = os.path.join(build, "libflac-1.5")
     flac15 = os.path.join(flac15_dir, "bin", "flac")
@@ -275,11 +509,6 @@ def main():
         sys.exit("bench: no libFLAC 1.5 build; run `make linux-libflac15`")
     make_audio = os.path.join(build, "make_bench_audio")
     core_bench = os.path.join(build, "hdcd_core_bench")
-    work = os.path.join(build, "bench-work")
-    os.makedirs(work, exist_ok=True)
-    WORK_DIR[0] = work
-    if not os.access(GNU_TIME, os.X_OK):
-        sys.exit("bench: GNU time (/usr/bin/time) is missing; run `make deps`")
     began = time.perf_counter()
 
     def w(name):
@@ -406,10 +635,10 @@ def main():
                      "(hdcd_core_bench, 16384-frame blocks, 5 repetitions); best rate: " +
                      ", ".join(f"{name} {rate / RATE:.0f}x real time" for name, _, _, rate in core) + ".")
     if not args.skip_batch:
-        batch_lines, batch_missed = batch_rows(build, work, args.runs)
-        lines.extend(batch_lines)
-        missed.extend(batch_missed)
-        goal_count += len(batch_lines) - 5
+        batch = batch_rows(build, work, args.runs)
+        lines.extend(batch.lines)
+        missed.extend(batch.missed)
+        goal_count += batch.goals
     lines.append("")
     lines.append(f"libFLAC 1.5 rows: the program beside libFLAC 1.5.0 built from Debian's source "
                  f"(scripts/build-libflac-linux.sh), its encoder on {min(processors, 16)} threads; "
