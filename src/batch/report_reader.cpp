@@ -28,7 +28,7 @@ bool read_line(ReportReader& reader, std::string& line, uint64_t& line_offset) {
     for (;;) {
         const char* begin = reader.buffer.data() + reader.buffer_start;
         const size_t available = reader.buffer.size() - reader.buffer_start;
-        const void* newline = memchr(begin, '\n', available);
+        const void* newline = available == 0 ? nullptr : memchr(begin, '\n', available);
         const bool at_end = reader.stream == nullptr || feof(reader.stream) || ferror(reader.stream);
         if (newline != nullptr || (at_end && available > 0)) {
             const size_t length =
