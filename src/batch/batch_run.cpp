@@ -138,15 +138,17 @@ int batch_run(const BatchOptions& options) {
         }
     }
     collection_finish(collection);
+    // What is wrong with a report's name itself is told first; its temporary
+    // file goes again on every way out.
+    ReportSet reports{};
+    if (!report_set_open(reports, options.json_path, options.csv_path, options.html_path, decode)) return 1;
+    ReportSetGuard reports_guard{reports};
     if (!reports_apart_from_inputs(options, collection.files)) return 1;
     ReportUpdate update{};
     if (options.update_path != nullptr && !report_update_plan(update, options.update_path, collection.files,
                                                              options.csv_path != nullptr || options.html_path != nullptr)) {
         return 1;
     }
-    ReportSet reports{};
-    if (!report_set_open(reports, options.json_path, options.csv_path, options.html_path, decode)) return 1;
-    ReportSetGuard reports_guard{reports};
 
     // Loaded once here, before any worker starts, whenever an input or an
     // output needs it: the workers then only use the bound entry points.
