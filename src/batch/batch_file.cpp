@@ -45,19 +45,21 @@ bool batch_file_take_kind(BatchFile& file) {
 }
 
 std::string batch_file_folder(const BatchFile& file) {
-    if (file.folder) return file.path;
-    size_t end = file.path.size();
-    while (end > 0 && !platform_is_path_separator(file.path[end - 1])) --end;
-    if (end == 0) return ".";
-    // "/x.wav" lives in "/"; otherwise the separator is not part of the name.
-    return end == 1 ? file.path.substr(0, 1) : file.path.substr(0, end - 1);
+    const size_t end = batch_path_folder_end(file.path, file.folder);
+    return end == 0 ? std::string(".") : file.path.substr(0, end);
+}
+
+size_t batch_path_name_start(const std::string& path) {
+    size_t start = path.size();
+    while (start > 0 && !platform_is_path_separator(path[start - 1])) --start;
+    return start;
 }
 
 size_t batch_path_folder_end(const std::string& path, bool folder) {
     if (folder) return path.size();
-    size_t end = path.size();
-    while (end > 0 && !platform_is_path_separator(path[end - 1])) --end;
-    return end == 0 ? 0 : end - 1;
+    // "/x.wav" lives in "/"; otherwise the separator is not part of the folder.
+    const size_t start = batch_path_name_start(path);
+    return start <= 1 ? start : start - 1;
 }
 
 bool batch_path_before(const std::string& a, bool a_folder, const std::string& b, bool b_folder) {

@@ -90,7 +90,12 @@ bool batch_path_before(const std::string& a, bool a_folder, const std::string& b
 // for sorting many.
 bool batch_path_before_at(const std::string& a, size_t a_end, bool a_folder, const std::string& b, size_t b_end,
                           bool b_folder);
+// Where the folder part of a path ends: the album's path is what comes before
+// it ("" for a name without folder, whose album is "."). A folder that could
+// not be read is an album of its own, its whole path.
 size_t batch_path_folder_end(const std::string& path, bool folder);
+// Where the name after the last separator begins.
+size_t batch_path_name_start(const std::string& path);
 
 // True for the entries the reports list: audio files that were read (or failed),
 // entries of the walk that failed or were skipped for a reason of their own,

@@ -218,8 +218,7 @@ bool collection_add_path(BatchCollection& collection, const char* path, char* er
         return true;
     }
     // A file named on the command line: keyed by the folder that holds it.
-    size_t name_start = text.size();
-    while (name_start > 0 && !platform_is_path_separator(text[name_start - 1])) --name_start;
+    const size_t name_start = batch_path_name_start(text);
     const std::string holder_path = name_start == 0 ? std::string(".") : text.substr(0, name_start);
     PlatformFolder holder;
     CollectionKey key = {0, 0, text, argument};
