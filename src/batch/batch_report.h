@@ -66,5 +66,9 @@ struct ReportSetGuard {
     ~ReportSetGuard() { report_set_abandon(reports); }
 };
 
+// Writes the text to a report's stream; a failed write shows when the report
+// is put in place.
+void report_write_text(FILE* stream, const std::string& text);
+
 // "Error: cannot write the report PATH: REASON".
 void report_print_failure(const char* path, const char* reason);

@@ -50,7 +50,7 @@ const char* const HEADER[] = {
 
 void write_line(FILE* stream, std::string& line) {
     line += "\r\n";
-    fwrite(line.data(), 1, line.size(), stream);
+    report_write_text(stream, line);
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ bool start_report(OutputFile& output, const char* target, char* error_text, size
 
 }  // namespace
 
+void report_write_text(FILE* stream, const std::string& text) {
+    fwrite(text.data(), 1, text.size(), stream);
+}
+
 void report_print_failure(const char* path, const char* reason) {
     print_to_stream(stderr, "Error: cannot write the report %s: %s\n", path, reason);
 }

@@ -16,11 +16,10 @@
 #include <utility>
 
 #include "batch/batch_console.h"
-#include "batch/report_html.h"
+#include "batch/batch_report.h"
 #include "batch/name_text.h"
 #include "console/console.h"
 #include "console/version_info.h"
-#include "platform/directory_listing.h"
 
 namespace {
 
@@ -147,10 +146,6 @@ void append_format(std::string& out, const char* format, ...) {
     va_end(again);
 }
 
-void write_text(FILE* stream, const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stream);
-}
-
 std::string minutes_seconds(double seconds) {
     char text[32];
     format_duration(text, sizeof text, seconds);
@@ -186,10 +181,7 @@ bool has_picture(const BatchFile& file) {
 
 // The entry's name within its album; a folder that could not be read is the album itself.
 std::string entry_name(const BatchFile& file) {
-    if (file.folder) return std::string();
-    size_t start = file.path.size();
-    while (start > 0 && !platform_is_path_separator(file.path[start - 1])) --start;
-    return file.path.substr(start);
+    return file.folder ? std::string() : file.path.substr(batch_path_name_start(file.path));
 }
 
 // One column of a picture: the points that fall into it, folded.
@@ -467,14 +459,14 @@ void close_album(HtmlReport& report) {
     escape_into(out, album.path);
     out += "</h2>";
     append_tracks_head(out, report.with_actions);
-    write_text(report.stream, out);
-    write_text(report.stream, report.rows);
+    report_write_text(report.stream, out);
+    report_write_text(report.stream, report.rows);
     out = "</tbody></table>";
     if (!report.strips.empty()) append_summary_svg(out, report.strips, album_id);
     if (report.open_pictures != 0) out += LEGEND;
-    write_text(report.stream, out);
-    write_text(report.stream, report.pictures);
-    write_text(report.stream, "</section>");
+    report_write_text(report.stream, out);
+    report_write_text(report.stream, report.pictures);
+    report_write_text(report.stream, "</section>");
     report.rows.clear();
     report.pictures.clear();
     report.strips.clear();
@@ -539,7 +531,7 @@ void write_albums(HtmlReport& report, const std::vector<BatchAlbum>& albums) {
             if (rows != 0) out += "</tbody></table></div>";
             append_format(out, "<div style=\"contain-intrinsic-height:auto %dpx\"><table><tbody>",
                           static_cast<int>(ALBUM_CHUNK) * HEIGHT_ROW);
-            write_text(report.stream, out);
+            report_write_text(report.stream, out);
             out.clear();
         }
         rows += 1;
@@ -565,7 +557,7 @@ void write_albums(HtmlReport& report, const std::vector<BatchAlbum>& albums) {
     }
     if (rows != 0) out += "</tbody></table></div>";
     out += "</div>";
-    write_text(report.stream, out);
+    report_write_text(report.stream, out);
 }
 
 }  // namespace
@@ -587,7 +579,7 @@ void report_html_begin(HtmlReport& report, FILE* stream, bool with_actions) {
     out += PICTURE_FRAME;
     out += "<h2 id=\"albums\">Albums</h2><input type=\"checkbox\" id=\"only\"><label for=\"only\">only HDCD "
            "albums</label><div class=\"sections\">";
-    write_text(stream, out);
+    report_write_text(stream, out);
 }
 
 void report_html_file(HtmlReport& report, const BatchFile& file) {
@@ -625,10 +617,10 @@ void report_html_end(HtmlReport& report, const std::vector<BatchAlbum>& albums, 
     }
     append_totals(out, totals);
     out += "</div>";
-    write_text(report.stream, out);
+    report_write_text(report.stream, out);
     write_albums(report, albums);
     out = "<script>";
     out += SCRIPT;
     out += "</script></body></html>\n";
-    write_text(report.stream, out);
+    report_write_text(report.stream, out);
 }

@@ -34,10 +34,6 @@ std::string dump(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-void write_text(FILE* stream, const std::string& text) {
-    fwrite(text.data(), 1, text.size(), stream);
-}
-
 // One series as runs: a [time, value] pair where the value changes.
 template <typename Value>
 Json runs_json(const BatchFile& file, Value value) {
@@ -135,7 +131,7 @@ void report_json_begin(JsonReport& report, FILE* stream, bool with_actions) {
     std::string text = dump(head);
     text.pop_back();  // the closing brace: the lists follow
     text += ",\"files\":[\n";
-    write_text(stream, text);
+    report_write_text(stream, text);
 }
 
 void report_json_file(JsonReport& report, const BatchFile& file) {
@@ -144,7 +140,7 @@ void report_json_file(JsonReport& report, const BatchFile& file) {
     // An entry taken over unchanged from an earlier report is the text this
     // writer gave it then.
     text += file.report_entry.empty() ? dump(file_json(file, report.with_actions)) : file.report_entry;
-    write_text(report.stream, text);
+    report_write_text(report.stream, text);
     report.entries += 1;
 }
 
@@ -185,5 +181,5 @@ void report_json_end(JsonReport& report, const std::vector<BatchAlbum>& albums, 
     }
     text += ",\"updated\":" + dump(updated);
     text += ",\"cancelled\":" + std::string(totals.cancelled ? "true" : "false") + "}\n";
-    write_text(report.stream, text);
+    report_write_text(report.stream, text);
 }

@@ -37,7 +37,6 @@ bool read_line(ReportReader& reader, std::string& line, uint64_t& line_offset) {
             if (!line.empty() && line.back() == '\r') line.pop_back();  // a report that went through Windows tools
             line_offset = reader.buffer_offset + reader.buffer_start;
             reader.buffer_start += newline != nullptr ? length + 1 : length;
-            reader.offset = reader.buffer_offset + reader.buffer_start;
             reader.line_number += 1;
             return true;
         }
@@ -282,6 +281,20 @@ bool take_entry(const Json& json, bool with_actions, BatchFile& file, const char
     return true;
 }
 
+// The next line, without the comma that ends each entry but the last.
+bool read_entry_line(ReportReader& reader, std::string& line, uint64_t& line_offset) {
+    if (!read_line(reader, line, line_offset)) return false;
+    if (!line.empty() && line.back() == ',') line.pop_back();
+    return true;
+}
+
+// An entry's fields.
+bool parse_entry(const std::string& line, bool with_actions, BatchFile& file, const char*& wrong) {
+    const Json json = Json::parse(line, nullptr, false);
+    wrong = "not an entry";
+    return json.is_object() && take_entry(json, with_actions, file, wrong);
+}
+
 int damaged(ReportReader& reader, char* error_text, size_t error_capacity, const char* what) {
     format_to_buffer(error_text, error_capacity, "it is damaged (line %llu: %s)",
                      static_cast<unsigned long long>(reader.line_number), what);
@@ -295,7 +308,11 @@ int report_reader_open(ReportReader& reader, const char* path, char* error_text,
     // A pipe or a device could block the run or give one reading only.
     uint64_t size = 0;
     const int32_t kind = platform_path_kind(path, size);
-    if (kind != PLATFORM_ENTRY_FILE && kind != PLATFORM_ENTRY_MISSING) {
+    if (kind == PLATFORM_ENTRY_MISSING) {
+        format_to_buffer(error_text, error_capacity, "%s", strerror(ENOENT));
+        return REPORT_READ_MISSING;
+    }
+    if (kind != PLATFORM_ENTRY_FILE) {
         format_to_buffer(error_text, error_capacity, "it is %s, not a file",
                          kind == PLATFORM_ENTRY_DIRECTORY ? "a folder" : "a pipe, device or socket");
         return REPORT_READ_UNREADABLE;
@@ -340,7 +357,7 @@ int report_reader_open(ReportReader& reader, const char* path, char* error_text,
 int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, int part, char* error_text,
                        size_t error_capacity) {
     std::string line;
-    if (!read_line(reader, line, offset)) {
+    if (!read_entry_line(reader, line, offset)) {
         if (reader.read_failed) {
             format_to_buffer(error_text, error_capacity, "it cannot be read");
             return REPORT_READ_UNREADABLE;
@@ -362,8 +379,6 @@ int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, 
         }
         return REPORT_READ_END;
     }
-    // Each entry but the last ends with the comma that separates it from the next.
-    if (!line.empty() && line.back() == ',') line.pop_back();
     const char* wrong = "not an entry";
     if (part == REPORT_ENTRY_KEYS) {
         // Only the leading fields are parsed. The name of the field after them
@@ -373,11 +388,8 @@ int report_reader_next(ReportReader& reader, BatchFile& file, uint64_t& offset, 
                               ? Json()
                               : Json::parse(line.substr(0, end) + "}", nullptr, false);
         if (!keys.is_object() || !take_keys(keys, file, wrong)) return damaged(reader, error_text, error_capacity, wrong);
-    } else {
-        const Json json = Json::parse(line, nullptr, false);
-        if (!json.is_object() || !take_entry(json, reader.with_actions, file, wrong)) {
-            return damaged(reader, error_text, error_capacity, wrong);
-        }
+    } else if (!parse_entry(line, reader.with_actions, file, wrong)) {
+        return damaged(reader, error_text, error_capacity, wrong);
     }
     if (reader.any_entry && !batch_path_before(reader.last_path, reader.last_folder, file.path, file.folder)) {
         return damaged(reader, error_text, error_capacity, "the entries are out of order");
@@ -400,15 +412,12 @@ bool report_reader_line_at(ReportReader& reader, uint64_t offset, std::string& l
         reader.buffer_offset = offset;
     }
     uint64_t at = 0;
-    if (!read_line(reader, line, at)) return false;
-    if (!line.empty() && line.back() == ',') line.pop_back();
-    return true;
+    return read_entry_line(reader, line, at);
 }
 
 bool report_entry_parse(const std::string& line, bool with_actions, BatchFile& file) {
-    const Json json = Json::parse(line, nullptr, false);
     const char* wrong = nullptr;
-    return json.is_object() && take_entry(json, with_actions, file, wrong);
+    return parse_entry(line, with_actions, file, wrong);
 }
 
 void report_reader_close(ReportReader& reader) {

@@ -18,6 +18,7 @@ enum ReportReadStatus {
     REPORT_READ_UNREADABLE = 2,  // could not be opened or read
     REPORT_READ_FOREIGN = 3,    // not a report of this program, or damaged
     REPORT_READ_OTHER_FORMAT = 4,  // a report of another version of this program
+    REPORT_READ_MISSING = 5,    // nothing is at the path
 };
 
 struct ReportReader {
@@ -25,7 +26,6 @@ struct ReportReader {
     std::string version;       // of the program that wrote it
     bool with_actions;         // written by decode: entries carry an action
     uint64_t line_number;      // of the line last read, for messages
-    uint64_t offset;           // where the next line starts
     std::vector<char> buffer;  // read ahead, from buffer_offset
     size_t buffer_start;
     uint64_t buffer_offset;

@@ -11,7 +11,7 @@ void write_ready(ReportSequence& sequence) {
     std::vector<BatchFile>& files = *sequence.files;
     while (sequence.next < files.size() && sequence.ready[sequence.next] != 0) {
         BatchFile& file = files[sequence.next];
-        if (file.reused && sequence.fill != nullptr) sequence.fill(sequence.fill_context, file);
+        if (file.reused && sequence.fill != nullptr) sequence.fill(sequence.fill_context, sequence.next, file);
         report_set_file(*sequence.reports, file);
         // Only the reports wanted the timeline; what the albums and totals
         // need stays.

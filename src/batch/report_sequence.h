@@ -23,9 +23,9 @@ struct ReportSequence {
     size_t next;                  // the first file not yet written
     size_t window;                // 0: no bound
     // Called for a file taken over from an earlier report, just before it is
-    // written: fills its entry (the timeline too). False when that failed: the
-    // file is then written as it stands.
-    bool (*fill)(void* context, BatchFile& file);
+    // written: fills its entry (the timeline too). When that fails the file is
+    // written as it stands.
+    void (*fill)(void* context, size_t file_index, BatchFile& file);
     void* fill_context;
     std::mutex mutex;
     std::condition_variable advanced;

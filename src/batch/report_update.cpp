@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "batch/report_messages.h"
-#include "platform/directory_listing.h"
 
 namespace {
 
@@ -32,17 +31,15 @@ bool report_update_plan(ReportUpdate& update, const char* path, std::vector<Batc
     update.path = path;
     update.whole_entries = whole_entries;
     update.open = false;
-    update.files = &files;
     update.offsets.assign(files.size(), NO_ENTRY);
     update.reused = 0;
     update.dropped = 0;
-    uint64_t size = 0;
-    if (platform_path_kind(path, size) == PLATFORM_ENTRY_MISSING) {
+    char error_text[256] = "";
+    const int opened = report_reader_open(update.reader, path, error_text, sizeof error_text);
+    if (opened == REPORT_READ_MISSING) {
         report_print_update_missing(path);
         return true;
     }
-    char error_text[256] = "";
-    const int opened = report_reader_open(update.reader, path, error_text, sizeof error_text);
     if (opened == REPORT_READ_OTHER_FORMAT) {
         report_print_update_other_format(path, error_text);
         report_reader_close(update.reader);
@@ -73,30 +70,28 @@ bool report_update_plan(ReportUpdate& update, const char* path, std::vector<Batc
             files[next].reused = true;
             update.offsets[next] = offset;
             update.reused += 1;
-        } else if (entry.audio && entry.status != BATCH_STATUS_SKIPPED) {
-            update.dropped += found ? 0 : 1;
+        } else if (!found && entry.audio && entry.status != BATCH_STATUS_SKIPPED) {
+            update.dropped += 1;
         }
     }
     return true;
 }
 
-bool report_update_fill(void* context, BatchFile& file) {
+void report_update_fill(void* context, size_t file_index, BatchFile& file) {
     ReportUpdate& update = *static_cast<ReportUpdate*>(context);
-    const size_t index = static_cast<size_t>(&file - update.files->data());
+    const uint64_t offset = update.offsets[file_index];
     std::string line;
     BatchFile entry;
-    const bool found = update.open && update.offsets[index] != NO_ENTRY &&
-                       report_reader_line_at(update.reader, update.offsets[index], line);
+    const bool found = update.open && offset != NO_ENTRY && report_reader_line_at(update.reader, offset, line);
     // The JSON takes the entry's text as it stands; the CSV and the page need
     // its fields, and a decode report's entry has more than a scan writes.
     const bool whole = update.whole_entries || update.reader.with_actions;
     if (found && (!whole || (report_entry_parse(line, update.reader.with_actions, entry) && entry.path == file.path))) {
         if (whole) report_entry_take_scan(file, std::move(entry));
         if (!update.reader.with_actions) file.report_entry = std::move(line);
-        return true;
+        return;
     }
     report_print_update_entry_lost(update.path, file.path);
-    return false;
 }
 
 void report_update_close(ReportUpdate& update) {

@@ -13,7 +13,6 @@ struct ReportUpdate {
     const char* path;
     ReportReader reader;
     bool open;
-    std::vector<BatchFile>* files;
     bool whole_entries;              // the CSV or the page is written: they need every field
     std::vector<uint64_t> offsets;   // per file: where its entry starts in the earlier report
     uint64_t reused;
@@ -30,6 +29,6 @@ bool report_update_plan(ReportUpdate& update, const char* path, std::vector<Batc
 // The report sequence's hook: reads a taken-over file's entry again, as the
 // text the JSON report takes over and, where other reports need them, its
 // fields.
-bool report_update_fill(void* context, BatchFile& file);
+void report_update_fill(void* context, size_t file_index, BatchFile& file);
 
 void report_update_close(ReportUpdate& update);
